@@ -1,0 +1,42 @@
+// The two files of a database folder and the routines that move them between disk and
+// memory.
+//
+//   "Kestal.dat"  count x 512 bytes: slots 0 to count - 1 of the record table, no header.
+//   "KSys.dat"    320 bytes: the count (4 bytes, little-endian), the database folder
+//                 (256 bytes), the first 60 bytes of the password.
+//
+// Result codes. Reads return 0 or the operating system's error code (2 file not found,
+// 3 path not found, 13 a settings file whose count is larger than the table, 206 a path too
+// long for the path buffer, ...). Writes return:
+//    0  success
+//   -1  the file could not be created or opened for writing (or its path does not fit)
+//   -2  the system took a different number of bytes than asked for
+//   -3  the write, the flush or the final replace of the old file failed
+// A write goes to a temporary file in the same folder that replaces the old file only once
+// it is complete and on disk, so a failed save leaves the previous file exactly as it was.
+#pragma once
+
+#include <stdint.h>
+
+#include "record_store.h"
+
+extern char PathBuffer[kPathSize]; // every file path is built here just before use
+
+// Writes the folder of the running executable, with its trailing backslash, into
+// destination (kFolderSize bytes). Returns 0, or 206 with destination empty when the
+// folder is longer than the field can hold.
+int ProgramFolder(char* destination);
+// The folder part of a full file path, as ProgramFolder gives it; same results.
+int FolderOfPath(const char* path, char* destination);
+
+int ReadWholeFile(const char* path, void* buffer, uint32_t length);
+int WriteWholeFile(const char* path, const void* buffer, uint32_t length);
+
+int LoadSettings();  // reads KSys.dat from the folder named in the settings block
+int SaveSettings();
+int LoadDatabase();  // reads count x 512 bytes of Kestal.dat into the table
+int SaveDatabase();
+
+// Test hook: when set, called before each system call a save makes (create, write, flush,
+// close, replace), numbered from 1 within the save; a non-zero return makes that call fail.
+extern int (*FileFaultHook)(int callNumber);

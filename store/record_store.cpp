@@ -1,0 +1,88 @@
+#include "record_store.h"
+
+#include <string.h>
+
+#include "text.h"
+
+RecordTable RecordStore;
+Record WorkingRecord;
+Settings SettingsBlock;
+unsigned char ModifiedFlag;
+char StatusText[kStatusTextSize];
+
+// Slot i begins i * 512 bytes into the table; the product is taken in 32 bits so that
+// records from slot 128 on land at their full offset.
+static Record* Slot(uint32_t index)
+{
+    unsigned char* table = (unsigned char*)RecordStore.slots;
+    return (Record*)(table + (uint32_t)index * (uint32_t)kRecordSize);
+}
+
+static void CopyFields(const Record* from, Record* to)
+{
+    CopyText(from->website, to->website, kWebsiteSize);
+    CopyText(from->url, to->url, kUrlSize);
+    CopyText(from->userName, to->userName, kUserNameSize);
+    CopyText(from->password, to->password, kPasswordSize);
+    CopyText(from->remarks, to->remarks, kRemarksSize);
+}
+
+void LoadWorkingRecord()
+{
+    // Current always names a slot of the table; guard anyway, the window shows it any time.
+    uint32_t index = RecordStore.current < kSlotCount ? RecordStore.current : 0;
+    CopyFields(Slot(index), &WorkingRecord);
+}
+
+void AppendRecord()
+{
+    uint32_t s = SettingsBlock.count;
+    if (s >= kSlotCount)
+        return;
+    Record* slot = Slot(s);
+    memset(slot, 0, sizeof(Record));
+    CopyFields(&WorkingRecord, slot);
+    RecordStore.current = s;
+    SettingsBlock.count = s + 1;
+
+    memset(StatusText, 0, 252);
+    const char* end = StatusText + sizeof(StatusText);
+    char* p = StatusText;
+    p = AppendText("Website", p, end);
+    p = AppendText(": '", p, end);
+    p = AppendText(WorkingRecord.website, p, end);
+    p = AppendText("'", p, end);
+    p = AppendText(" has been inserted into database", p, end);
+    *p = 0;
+}
+
+void DeleteCurrentRecord()
+{
+    uint32_t count = SettingsBlock.count;
+    uint32_t current = RecordStore.current;
+    // After the settings were reloaded with a smaller count, current can name a slot that
+    // is no longer in use; there is no record to remove then.
+    if (count == 0 || count > kSlotCount || current >= count)
+        return;
+
+    uint32_t following = count - current - 1;
+    memmove(Slot(current), Slot(current + 1), (size_t)following * kRecordSize);
+    count = count - 1;
+    SettingsBlock.count = count;
+    if (current >= count)
+        RecordStore.current = count == 0 ? 0 : count - 1;
+    LoadWorkingRecord();
+}
+
+uint32_t FindDuplicate(const char* website, const char* url)
+{
+    uint32_t count = SettingsBlock.count < kSlotCount ? SettingsBlock.count : (uint32_t)kSlotCount;
+    for (uint32_t i = 0; i < count; ++i) {
+        const Record* slot = Slot(i);
+        if (CompareText(slot->website, website, 1) == 0)
+            return i;
+        if (CompareText(slot->url, url, 1) == 0)
+            return i;
+    }
+    return kNoRecord;
+}
