@@ -87,7 +87,10 @@ int WriteWholeFile(const char* path, const void* buffer, uint32_t length)
     else if (InjectedFault() || OsFlush(file) != 0)
         result = -3;
 
-    int closeFailed = InjectedFault() || OsClose(file) != 0;
+    // An injected close failure still closes: a failed CloseHandle leaves no open handle
+    // either, and an open one would keep the temporary from being removed.
+    int closeFault = InjectedFault();
+    int closeFailed = OsClose(file) != 0 || closeFault;
     if (result == 0 && closeFailed)
         result = -3;
 
