@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   cmake g++ make googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386
-  xvfb xauth openbox imagemagick
+  wine wine32:i386 fonts-wine fonts-liberation
+  xvfb xauth openbox imagemagick xdotool
   clang
 )
 

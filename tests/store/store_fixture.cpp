@@ -38,8 +38,7 @@ TempFolder::TempFolder()
 
 TempFolder::~TempFolder()
 {
-    std::error_code ignored;
-    fs::remove_all(Host(path_), ignored);
+    RemovePath(path_);
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path)
@@ -62,6 +61,12 @@ bool Exists(const std::string& path)
 void MakeFolder(const std::string& path)
 {
     fs::create_directories(Host(path));
+}
+
+void RemovePath(const std::string& path)
+{
+    std::error_code ignored;
+    fs::remove_all(Host(path), ignored);
 }
 
 std::vector<std::string> Entries(const std::string& folder)

@@ -27,6 +27,7 @@ std::vector<unsigned char> ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 bool Exists(const std::string& path);
 void MakeFolder(const std::string& path);
+void RemovePath(const std::string& path); // a file, or a folder with all it holds
 // Names of the entries of a folder, sorted.
 std::vector<std::string> Entries(const std::string& folder);
 

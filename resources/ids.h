@@ -1,0 +1,75 @@
+// Identifiers shared by kestal.rc and the program: dialogs, controls, menu items, commands.
+// Kept free of anything the resource compiler cannot read.
+#ifndef KESTAL_IDS_H
+#define KESTAL_IDS_H
+
+#define IDC_STATIC (-1)
+
+// Dialog templates
+#define IDD_MAIN 101
+#define IDD_CONFIG 102
+#define IDD_ENTRY 103
+#define IDD_LIST 104
+
+// Main window
+#define IDC_MAIN_QUIT 1001
+#define IDC_MAIN_TABS 1002
+#define IDC_MAIN_STATUS 1102
+
+// Menu items of IDM_MENU (a named resource, so it has no number here)
+#define IDM_FILE_LOAD_DATABASE 1010
+#define IDM_FILE_LOAD_SETTINGS 1011
+#define IDM_FILE_SAVE_DATABASE 1012
+#define IDM_FILE_SAVE_SETTINGS 1013
+#define IDM_FILE_EXIT 1014
+#define IDM_HELP_ABOUT 1900
+
+// Commands the main window answers
+#define IDC_CMD_SAVE_DATABASE 10002
+#define IDC_CMD_LOAD_DATABASE 10003
+#define IDC_CMD_LOAD_SETTINGS 10005
+#define IDC_CMD_SAVE_SETTINGS 10006
+#define IDC_CMD_ABOUT 10101
+
+// Configuration page
+#define IDC_CONFIG_PATH_GROUP 2001
+#define IDC_CONFIG_TITLE 2002
+#define IDC_CONFIG_PATH 2003
+#define IDC_CONFIG_BROWSE 2004
+#define IDC_CONFIG_PASSWORD_GROUP 2005
+#define IDC_CONFIG_PASSWORD_LABEL 2006
+#define IDC_CONFIG_PASSWORD 2007
+#define IDC_CONFIG_CONFIRM_LABEL 2008
+#define IDC_CONFIG_CONFIRM 2009
+#define IDC_CONFIG_SAVE 2010
+#define IDC_CONFIG_ACCEPT 2011
+
+// Entry page
+#define IDC_ENTRY_WEBSITE 3001
+#define IDC_ENTRY_URL 3002
+#define IDC_ENTRY_WEBSITE_LABEL 3003
+#define IDC_ENTRY_URL_LABEL 3004
+#define IDC_ENTRY_USER_LABEL 3005
+#define IDC_ENTRY_USER 3006
+#define IDC_ENTRY_PASSWORD_LABEL 3007
+#define IDC_ENTRY_REMARKS_LABEL 3008
+#define IDC_ENTRY_PASSWORD 3009
+#define IDC_ENTRY_REMARKS 3010
+#define IDC_ENTRY_RECORD_GROUP 3011
+#define IDC_ENTRY_ADD 3012
+#define IDC_ENTRY_DELETE 3013
+#define IDC_ENTRY_NAVIGATION_GROUP 3014
+#define IDC_ENTRY_UP 3015
+#define IDC_ENTRY_DOWN 3016
+#define IDC_ENTRY_TOP 3017
+#define IDC_ENTRY_BOTTOM 3018
+#define IDC_ENTRY_COUNT 3019
+#define IDC_ENTRY_INDEX_LABEL 3020
+#define IDC_ENTRY_INDEX 3022
+
+// List page
+#define IDC_LIST_TITLE 1008
+#define IDC_LIST_VIEW 4001
+#define IDC_LIST_REFRESH 4002
+
+#endif

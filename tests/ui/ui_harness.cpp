@@ -1,0 +1,197 @@
+#include "ui_harness.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "files.h"
+#include "main_window.h"
+#include "views.h"
+
+BoxAnswerer* BoxAnswerer::current;
+
+static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    BoxAnswerer* self = BoxAnswerer::current;
+    HWND window = (HWND)wParam;
+    char className[32] = "";
+    if (code == HCBT_ACTIVATE && self != NULL && GetClassNameA(window, className, sizeof(className)) &&
+        std::strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF) != NULL) {
+        BoxSeen box;
+        char buffer[1024];
+        GetWindowTextA(window, buffer, sizeof(buffer));
+        box.caption = buffer;
+        GetDlgItemTextA(window, 0xFFFF, buffer, sizeof(buffer));
+        box.text = buffer;
+        box.owner = GetWindow(window, GW_OWNER);
+        for (int id : {IDOK, IDCANCEL, IDABORT, IDRETRY, IDIGNORE, IDYES, IDNO}) {
+            HWND button = GetDlgItem(window, id);
+            // The box itself is not shown yet at activation: read the button's own style.
+            if (button != NULL && (GetWindowLongA(button, GWL_STYLE) & WS_VISIBLE))
+                box.buttons.push_back(id);
+        }
+        // Under Wine the icon control is always there; a box without an icon holds none.
+        for (HWND child = GetWindow(window, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
+            if (GetClassNameA(child, className, sizeof(className)) && lstrcmpiA(className, "Static") == 0 &&
+                SendMessageA(child, STM_GETICON, 0, 0) != 0)
+                box.hasIcon = true;
+        }
+        int answer = IDOK;
+        if (!self->answers_.empty()) {
+            answer = self->answers_.front();
+            self->answers_.pop_front();
+        }
+        self->seen_.push_back(box);
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+BoxAnswerer::BoxAnswerer()
+{
+    current = this;
+    hook_ = SetWindowsHookExA(WH_CBT, CbtHook, NULL, GetCurrentThreadId());
+}
+
+BoxAnswerer::~BoxAnswerer()
+{
+    UnhookWindowsHookEx(hook_);
+    current = NULL;
+}
+
+std::vector<BoxSeen> BoxAnswerer::Take()
+{
+    std::vector<BoxSeen> seen;
+    seen.swap(seen_);
+    return seen;
+}
+
+std::string ProgramFolderOfTests()
+{
+    char folder[kFolderSize];
+    ProgramFolder(folder);
+    return folder;
+}
+
+void WriteSettingsFile(const std::string& folder, uint32_t count, const std::string& dbFolder,
+                       const char* password)
+{
+    Settings s = {};
+    s.count = count;
+    std::strncpy(s.folder, dbFolder.c_str(), sizeof(s.folder) - 1);
+    std::strncpy(s.password, password, sizeof(s.password) - 1);
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(&s);
+    WriteBytes(folder + "KSys.dat", std::vector<unsigned char>(p, p + kSettingsFileSize));
+}
+
+void WriteDatabaseFile(const std::string& folder, const std::vector<std::string>& websites)
+{
+    std::vector<unsigned char> bytes(websites.size() * kRecordSize, 0);
+    for (size_t i = 0; i < websites.size(); ++i) {
+        Record r = {};
+        std::strncpy(r.website, websites[i].c_str(), sizeof(r.website) - 1);
+        std::string url = websites[i] + ".example";
+        std::strncpy(r.url, url.c_str(), sizeof(r.url) - 1);
+        std::strcpy(r.userName, ("user-" + websites[i]).c_str());
+        std::strcpy(r.password, ("pw-" + websites[i]).c_str());
+        std::strcpy(r.remarks, "remark");
+        std::memcpy(&bytes[i * kRecordSize], &r, kRecordSize);
+    }
+    WriteBytes(folder + "Kestal.dat", bytes);
+}
+
+std::string Text(HWND window, int id)
+{
+    char buffer[512] = "";
+    GetDlgItemTextA(window, id, buffer, sizeof(buffer));
+    return buffer;
+}
+
+std::string StatusLineText(HWND main)
+{
+    char buffer[512] = "";
+    SendDlgItemMessageA(main, 1102, SB_GETTEXTA, 0, (LPARAM)buffer);
+    return buffer;
+}
+
+int ListRowCount()
+{
+    return (int)SendMessageA(ListView, LVM_GETITEMCOUNT, 0, 0);
+}
+
+std::string ListCell(int row, int column)
+{
+    char buffer[256] = "";
+    LVITEMA item = {};
+    item.iSubItem = column;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof(buffer);
+    SendMessageA(ListView, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+    return buffer;
+}
+
+void WindowTest::SetUp()
+{
+    ResetStore();
+    Window = WindowState();
+    ListView = NULL;
+    Window.module = GetModuleHandleA(NULL);
+    program = ProgramFolderOfTests();
+    RemovePath(program + "KSys.dat");
+    RemovePath(program + "Kestal.dat");
+}
+
+void WindowTest::TearDown()
+{
+    if (main != NULL)
+        DestroyWindow(main);
+    RemovePath(program + "KSys.dat");
+    RemovePath(program + "Kestal.dat");
+    std::vector<BoxSeen> left = boxes.Take();
+    for (const BoxSeen& box : left)
+        ADD_FAILURE() << "box not checked: " << box.text;
+}
+
+HWND WindowTest::Start()
+{
+    main = CreateDialogParamA(Window.module, MAKEINTRESOURCEA(101), NULL, MainWindowProc, 0);
+    EXPECT_NE((HWND)NULL, main);
+    return main;
+}
+
+void WindowTest::Command(WPARAM wParam, LPARAM lParam)
+{
+    SendMessageA(main, WM_COMMAND, wParam, lParam);
+}
+
+void WindowTest::Click(HWND page, int id)
+{
+    SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
+}
+
+void WindowTest::SelectTab(int index)
+{
+    HWND tabs = GetDlgItem(main, 1002);
+    SendMessageA(tabs, TCM_SETCURSEL, index, 0);
+    NMHDR header = {};
+    header.hwndFrom = tabs;
+    header.idFrom = 1002;
+    header.code = TCN_SELCHANGE;
+    SendMessageA(main, WM_NOTIFY, 1002, (LPARAM)&header);
+}
+
+std::string WindowTest::OnlyBoxText()
+{
+    std::vector<BoxSeen> seen = boxes.Take();
+    EXPECT_EQ(1u, seen.size());
+    if (seen.size() != 1)
+        return "";
+    const BoxSeen& box = seen[0];
+    EXPECT_EQ("Password Kestal", box.caption);
+    EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+    EXPECT_FALSE(box.hasIcon);
+    // Boxes raised by a page are owned by its top-level window, the main window.
+    EXPECT_EQ(main, box.owner);
+    return box.text;
+}

@@ -1,0 +1,77 @@
+// Drives the program's windows in-process: the main window is created from its template
+// with its real procedure, and message boxes are read and answered by a CBT hook.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "store_fixture.h"
+
+// What a message box showed.
+struct BoxSeen {
+    std::string caption;
+    std::string text;
+    std::vector<int> buttons; // ids of the visible buttons, ascending
+    bool hasIcon = false;
+    HWND owner = NULL;
+};
+
+// Answers message boxes on this thread while it lives: each box is recorded and closed
+// with the next queued answer (IDOK when none is queued).
+class BoxAnswerer {
+public:
+    BoxAnswerer();
+    ~BoxAnswerer();
+    void Queue(int answer) { answers_.push_back(answer); }
+    // The boxes seen since the last call, and forgets them.
+    std::vector<BoxSeen> Take();
+
+    static BoxAnswerer* current;
+    std::deque<int> answers_;
+    std::vector<BoxSeen> seen_;
+
+private:
+    HHOOK hook_;
+};
+
+// The program folder of this test executable, where start-up looks for the settings file.
+std::string ProgramFolderOfTests();
+
+// Writes a 320-byte settings file with this count and database folder into folder.
+void WriteSettingsFile(const std::string& folder, uint32_t count, const std::string& dbFolder,
+                       const char* password = "");
+// Writes records named by their websites as a database file into folder.
+void WriteDatabaseFile(const std::string& folder, const std::vector<std::string>& websites);
+
+std::string Text(HWND window, int id);
+std::string StatusLineText(HWND main);
+int ListRowCount();
+std::string ListCell(int row, int column);
+
+// Base for window tests: a clean store, no files in the program folder, a fresh database
+// folder, boxes answered, windows destroyed afterwards.
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Creates the main window; its start-up runs before this returns.
+    HWND Start();
+    // True while the main window has not been ended.
+    bool IsOpen() const { return IsWindowVisible(main) != FALSE; }
+    void Command(WPARAM wParam, LPARAM lParam = 0);
+    void Click(HWND page, int id);
+    void SelectTab(int index);
+    // Checks that exactly one box was shown, OK-only, titled, without an icon and owned by
+    // the main window, and returns its text ("" when none or more were shown).
+    std::string OnlyBoxText();
+    std::string SettingsPath() const { return program + "KSys.dat"; }
+
+    std::string program;  // the program folder
+    TempFolder data;      // the database folder the tests' settings files name
+    BoxAnswerer boxes;
+    HWND main = NULL;
+};

@@ -1,0 +1,110 @@
+// The configuration page: the database folder, the password, and saving the settings.
+#include <windows.h>
+#include <shlobj.h>
+
+#include "files.h"
+#include "ids.h"
+#include "messages.h"
+#include "pages.h"
+#include "record_store.h"
+#include "text.h"
+
+static char ConfirmationBuffer[kPasswordSize]; // the second password entry
+
+// Sets the picker's title bar; called for every message the picker sends.
+static int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM parameter, LPARAM data)
+{
+    (void)message;
+    (void)parameter;
+    return SetWindowTextA(window, (const char*)data);
+}
+
+int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction)
+{
+    BROWSEINFOA info = {};
+    info.hwndOwner = owner;
+    info.pidlRoot = NULL;
+    info.pszDisplayName = NULL;
+    info.lpszTitle = instruction;
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    info.lpfn = BrowseCallback;
+    info.lParam = (LPARAM)caption;
+    info.iImage = 0;
+    LPITEMIDLIST list = SHBrowseForFolderA(&info);
+    int chosen = 0;
+    if (list != NULL) {
+        SHGetPathFromIDListA(list, destination);
+        chosen = 1;
+    }
+    CoTaskMemFree(list);
+    return chosen;
+}
+
+// A folder fits when the field holds it and both file names can still be joined to it
+// within the path buffer; the database name is the longer of the two.
+static int FolderFits(const char* folder)
+{
+    char path[kPathSize];
+    return lstrlenA(folder) < kFolderSize && JoinPath(folder, "Kestal.dat", path, sizeof(path)) == 0;
+}
+
+// Lets the user choose the database folder; later loads and saves use it.
+static void OnBrowse(HWND page)
+{
+    char chosen[MAX_PATH + 1] = "";
+    if (BrowseForFolder(page, chosen, "Select folder for database", "Select A Folder") &&
+        chosen[0] != 0) {
+        if (FolderFits(chosen))
+            CopyText(chosen, SettingsBlock.folder, kFolderSize);
+        else
+            ShowMessage(page, "The selected folder path is too long");
+    }
+    if (SettingsBlock.folder[0] != 0)
+        SetDlgItemTextA(page, IDC_CONFIG_PATH, SettingsBlock.folder);
+}
+
+// Takes the new password only when both entries agree.
+static void OnAccept(HWND page)
+{
+    char password[kPasswordSize];
+    GetDlgItemTextA(page, IDC_CONFIG_PASSWORD, password, kPasswordSize - 1);
+    GetDlgItemTextA(page, IDC_CONFIG_CONFIRM, ConfirmationBuffer, kPasswordSize - 1);
+    if (CompareText(password, ConfirmationBuffer, 0) == 0) {
+        CopyText(password, SettingsBlock.password, kPasswordSize);
+        ShowMessage(page, "Password accepted");
+    } else {
+        ShowMessage(page, "Please re-enter your password. Both are different");
+    }
+}
+
+static void OnSaveConfiguration(HWND page)
+{
+    if (SaveSettings() != 0)
+        ShowMessage(page, "Error saving system record");
+}
+
+INT_PTR CALLBACK ConfigPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_CONFIG_BROWSE:
+            OnBrowse(page);
+            break;
+        case IDC_CONFIG_ACCEPT:
+            if (lParam != 0)
+                OnAccept(page);
+            break;
+        case IDC_CONFIG_SAVE:
+            if (lParam != 0)
+                OnSaveConfiguration(page);
+            break;
+        }
+        return TRUE;
+    case WM_CHAR:
+        return TRUE;
+    }
+    return FALSE;
+}

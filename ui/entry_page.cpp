@@ -1,0 +1,110 @@
+// The entry page: one record at a time. Add, delete, and move through the records.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "ids.h"
+#include "main_window.h"
+#include "messages.h"
+#include "pages.h"
+#include "record_store.h"
+#include "views.h"
+
+// Reads the five fields; the limits leave room for the terminator of each working field.
+static void ReadTypedRecord(HWND page)
+{
+    GetDlgItemTextA(page, IDC_ENTRY_WEBSITE, WorkingRecord.website, kWebsiteSize - 1);
+    GetDlgItemTextA(page, IDC_ENTRY_URL, WorkingRecord.url, kUrlSize - 1);
+    GetDlgItemTextA(page, IDC_ENTRY_USER, WorkingRecord.userName, kUserNameSize - 1);
+    GetDlgItemTextA(page, IDC_ENTRY_PASSWORD, WorkingRecord.password, kPasswordSize - 1);
+    GetDlgItemTextA(page, IDC_ENTRY_REMARKS, WorkingRecord.remarks, kRemarksSize - 1);
+}
+
+// Adds the typed record after checking that it is complete, that there is room, and, for
+// a website or URL already stored, that the user wants it twice.
+static void OnAdd(HWND page)
+{
+    ReadTypedRecord(page);
+    if (WorkingRecord.url[0] == 0 || WorkingRecord.userName[0] == 0 ||
+        WorkingRecord.password[0] == 0) {
+        SetStatus("No valid website information entered. Please enter the data");
+        return;
+    }
+    if (SettingsBlock.count != 0) {
+        if (SettingsBlock.count >= kSlotCount) {
+            SetStatus("The database cannot accomodate any more website records. Memory allocation fixed");
+            return;
+        }
+        uint32_t match = FindDuplicate(WorkingRecord.website, WorkingRecord.url);
+        if (match != kNoRecord) {
+            RecordStore.current = match;
+            if (!AskYesNo(page, "URL record already found. Insert into database?")) {
+                ShowMessage(page, "Current website information is not added into database");
+                ShowCurrentRecord(page);
+                return;
+            }
+        }
+    }
+    AppendRecord();
+    InsertListRow();
+    SetStatus(StatusText);
+    ModifiedFlag = 1;
+    SetDlgItemInt(page, IDC_ENTRY_COUNT, SettingsBlock.count, FALSE);
+    SetDlgItemInt(page, IDC_ENTRY_INDEX, RecordStore.current, FALSE);
+}
+
+// Removes the current record. The page and the list keep showing what they showed until
+// the user moves or refreshes.
+static void OnDelete()
+{
+    if (SettingsBlock.count != 0)
+        DeleteCurrentRecord();
+}
+
+static void OnUp(HWND page)
+{
+    if (RecordStore.current != 0) {
+        RecordStore.current = RecordStore.current - 1;
+        ShowCurrentRecord(page);
+    }
+}
+
+static void OnDown(HWND page)
+{
+    if (RecordStore.current + 1 < SettingsBlock.count) {
+        RecordStore.current = RecordStore.current + 1;
+        ShowCurrentRecord(page);
+    }
+}
+
+static void OnTop(HWND page)
+{
+    RecordStore.current = 0;
+    ShowCurrentRecord(page);
+}
+
+// With an empty store there is no last record: slot 0 is shown.
+static void OnBottom(HWND page)
+{
+    RecordStore.current = SettingsBlock.count == 0 ? 0 : SettingsBlock.count - 1;
+    ShowCurrentRecord(page);
+}
+
+INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    (void)lParam;
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_ENTRY_ADD: OnAdd(page); break;
+        case IDC_ENTRY_DELETE: OnDelete(); break;
+        case IDC_ENTRY_UP: OnUp(page); break;
+        case IDC_ENTRY_DOWN: OnDown(page); break;
+        case IDC_ENTRY_TOP: OnTop(page); break;
+        case IDC_ENTRY_BOTTOM: OnBottom(page); break;
+        }
+        return TRUE;
+    }
+    return FALSE;
+}

@@ -1,0 +1,213 @@
+#include "main_window.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "files.h"
+#include "ids.h"
+#include "messages.h"
+#include "pages.h"
+#include "record_store.h"
+#include "views.h"
+
+WindowState Window;
+
+static const char kSettingsSaved[] = "System record saved";
+static const char kSettingsNotSaved[] = "Error saving system record";
+
+// The text a failed database write shows, by its result code.
+static const char* WriteErrorText(int result)
+{
+    switch (result) {
+    case -2: return "Write Error: number of bytes written incorrect";
+    case -3: return "Write Error: Error in saving file";
+    default: return "Write Error: Opening file for write operation";
+    }
+}
+
+// Shows page on top of the tab control and remembers it as the page shown.
+static void ShowPage(HWND window, HWND page)
+{
+    SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)page);
+    SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+}
+
+static void AddTab(HWND window, const char* text, HWND page)
+{
+    char buffer[64];
+    lstrcpynA(buffer, text, sizeof(buffer));
+    TCITEMA item = {};
+    item.mask = TCIF_TEXT | TCIF_PARAM;
+    item.pszText = buffer;
+    item.cchTextMax = sizeof(buffer);
+    item.lParam = (LPARAM)page;
+    SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_INSERTITEMA, 0, (LPARAM)&item);
+}
+
+// Creates the pages and tabs, then loads the settings from the program folder and, when
+// they name records, the database from the folder they name.
+static void OnInitDialog(HWND window)
+{
+    HINSTANCE module = Window.module;
+    // Each tab goes in at index 0, so the last one created ends up first.
+    Window.listPage = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_LIST), window, ListPageProc, 0);
+    AddTab(window, " Password List", Window.listPage);
+    Window.entryPage = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_ENTRY), window, EntryPageProc, 0);
+    AddTab(window, " Password Entry ", Window.entryPage);
+    Window.configPage = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_CONFIG), window, ConfigPageProc, 0);
+    AddTab(window, " Configuration ", Window.configPage);
+
+    SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_SETCURSEL, 0, 0);
+    ShowPage(window, Window.configPage);
+    Window.statusLine = GetDlgItem(window, IDC_MAIN_STATUS);
+
+    // A program folder too long for the folder field cannot hold the files: report it as
+    // a settings file that could not be read.
+    int result = ProgramFolder(SettingsBlock.folder);
+    if (result == 0)
+        result = LoadSettings();
+    if (result == 0 && SettingsBlock.count != 0) {
+        LoadDatabase();
+        ShowCurrentRecord(Window.entryPage);
+        FillList();
+        SetStatus("System record loaded");
+    } else if (result > 3) {
+        ShowMessage(window, "Error loading system record");
+    }
+    ModifiedFlag = 0;
+}
+
+// Hides the page shown and shows the one of the tab just selected.
+static void OnTabChanged(HWND window)
+{
+    HWND shown = (HWND)GetWindowLongPtrA(window, GWLP_USERDATA);
+    ShowWindow(shown, SW_HIDE);
+    int index = (int)SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_GETCURSEL, 0, 0);
+    TCITEMA item = {};
+    item.mask = TCIF_PARAM;
+    SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_GETITEMA, index, (LPARAM)&item);
+    ShowPage(window, (HWND)item.lParam);
+}
+
+// Saves both files when there are unsaved additions, then closes. A save that fails keeps
+// the window open and the additions marked unsaved, so nothing is lost by closing.
+static void OnSaveAndClose(HWND window)
+{
+    if (ModifiedFlag) {
+        int result = SaveDatabase();
+        if (result != 0) {
+            ShowMessage(window, WriteErrorText(result));
+            SetStatus(WriteErrorText(result));
+            return;
+        }
+        if (SaveSettings() != 0) {
+            ShowMessage(window, kSettingsNotSaved);
+            SetStatus(kSettingsNotSaved);
+            return;
+        }
+        ShowMessage(window, kSettingsSaved);
+        SetStatus(kSettingsSaved);
+        ModifiedFlag = 0;
+    }
+    SendMessageA(window, WM_CLOSE, 0, 0);
+}
+
+// Writes the database and, only when that worked, the settings with the new count.
+static void OnSaveDatabase(HWND window)
+{
+    int result = SaveDatabase();
+    if (result != 0)
+        ShowMessage(window, WriteErrorText(result));
+    else if (SaveSettings() != 0)
+        ShowMessage(window, kSettingsNotSaved);
+    else
+        ShowMessage(window, "Database saved");
+}
+
+// Reads the database again with the count in memory; the views are not redrawn.
+static void OnLoadDatabase(HWND window)
+{
+    int result = LoadDatabase();
+    if (result == 0)
+        ShowMessage(window, "Database loaded into memory");
+    else if (result > 3)
+        ShowMessage(window, "Load Error: Unable to load database");
+}
+
+static void OnSaveSettings(HWND window)
+{
+    if (SaveSettings() != 0)
+        ShowMessage(window, kSettingsNotSaved);
+}
+
+static void OnAbout(HWND window)
+{
+    ShowMessage(window, "Password Kestal\nVersion 1.0.0\n\nA small password manager.");
+}
+
+static void OnCommand(HWND window, WPARAM wParam)
+{
+    WORD id = LOWORD(wParam);
+    WORD code = HIWORD(wParam);
+    if (wParam == IDC_MAIN_QUIT) {
+        OnSaveAndClose(window);
+        return;
+    }
+    switch (id) {
+    case IDCANCEL:
+        if (code == 0)
+            SendMessageA(window, WM_CLOSE, 0, 0);
+        break;
+    case IDOK:
+        if (code == 0)
+            OnSaveAndClose(window);
+        break;
+    case IDM_FILE_EXIT:
+        OnSaveAndClose(window);
+        break;
+    case IDC_CMD_ABOUT:
+        if (code == 0)
+            OnAbout(window);
+        break;
+    case IDM_HELP_ABOUT:
+        OnAbout(window);
+        break;
+    case IDC_CMD_SAVE_DATABASE:
+    case IDM_FILE_SAVE_DATABASE:
+        OnSaveDatabase(window);
+        break;
+    case IDC_CMD_LOAD_DATABASE:
+    case IDM_FILE_LOAD_DATABASE:
+        OnLoadDatabase(window);
+        break;
+    case IDC_CMD_LOAD_SETTINGS:
+    case IDM_FILE_LOAD_SETTINGS:
+        LoadSettings();
+        break;
+    case IDC_CMD_SAVE_SETTINGS:
+    case IDM_FILE_SAVE_SETTINGS:
+        OnSaveSettings(window);
+        break;
+    }
+}
+
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(window);
+        break;
+    case WM_NOTIFY:
+        if (((NMHDR*)lParam)->code == (UINT)TCN_SELCHANGE)
+            OnTabChanged(window);
+        break;
+    case WM_COMMAND:
+        OnCommand(window, wParam);
+        break;
+    case WM_CLOSE:
+        EndDialog(window, 0);
+        break;
+    }
+    // The dialog manager does the rest, WM_INITDIALOG's focus included.
+    return FALSE;
+}

@@ -1,0 +1,19 @@
+// The main window: three pages in a tab control, the status line, and the commands that
+// load, save and close.
+#pragma once
+
+#include <windows.h>
+
+struct WindowState {
+    HINSTANCE module; // creates every dialog
+    HWND configPage;  // template 102, shown at start-up
+    HWND entryPage;   // template 103
+    HWND listPage;    // template 104
+    HWND statusLine;  // control 1102
+};
+
+extern WindowState Window;
+
+// The main window's dialog procedure (template 101). The page shown is kept in the
+// window's user data.
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,22 @@
+#include "messages.h"
+
+#include <commctrl.h>
+
+#include "main_window.h"
+
+static const char kTitle[] = "Password Kestal";
+
+void ShowMessage(HWND owner, const char* text)
+{
+    MessageBoxA(owner, text, kTitle, MB_OK);
+}
+
+int AskYesNo(HWND owner, const char* text)
+{
+    return MessageBoxA(owner, text, kTitle, MB_YESNO) == IDYES;
+}
+
+void SetStatus(const char* text)
+{
+    SendMessageA(Window.statusLine, SB_SETTEXTA, 0, (LPARAM)text);
+}

@@ -1,0 +1,13 @@
+// The dialog procedures of the three pages that the main window shows in its tabs.
+#pragma once
+
+#include <windows.h>
+
+INT_PTR CALLBACK ConfigPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Opens the shell's folder picker with caption in its title bar and instruction above the
+// tree. Writes the chosen folder (up to MAX_PATH bytes) into destination and returns 1, or
+// returns 0 and leaves destination alone.
+int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction);
