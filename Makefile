@@ -2,7 +2,8 @@
 #   make test    installs what is missing, builds both presets, runs the native tests and
 #                the Windows tests under Wine
 #   make run     builds Kestal.exe and opens it under Wine on this display
-.PHONY: all deps native windows test test-native test-windows run clean
+#   make screenshots   writes docs/config.png, docs/entry.png, docs/list.png
+.PHONY: all deps native windows test test-native test-windows run screenshots clean
 
 all: native windows
 
@@ -27,6 +28,9 @@ test: test-native test-windows
 
 run: windows
 	bash scripts/run.sh
+
+screenshots: windows
+	bash scripts/screenshots.sh
 
 clean:
 	rm -rf build

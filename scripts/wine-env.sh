@@ -6,15 +6,19 @@ export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers on first start
 
-# Creates the prefix on first use (about 10 s) and marks its windows unmanaged, so that a
-# window or message box that goes away does not wait 2 s for a window manager's answer.
+# Creates the prefix on first use (about 10 s). The test programs' windows are unmanaged, so
+# that a window or message box that goes away does not wait 2 s for a window manager's
+# answer; Kestal.exe itself stays managed, so that a desktop's window manager frames it.
 wine_prepare() {
-  if [ ! -f "$WINEPREFIX/.kestal-ready" ]; then
+  local ready="$WINEPREFIX/.kestal-ready-2"
+  if [ ! -f "$ready" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\AppDefaults\Kestal.exe\X11 Driver' /v Managed /t REG_SZ /d Y /f \
+      </dev/null >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.kestal-ready"
+    touch "$ready"
   fi
 }
 
