@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <cstring>
 
@@ -11,13 +12,86 @@
 
 BoxAnswerer* BoxAnswerer::current;
 
+static HWND FindChildOfClass(HWND parent, const char* wanted)
+{
+    char className[32];
+    for (HWND child = GetWindow(parent, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetClassNameA(child, className, sizeof(className)) && lstrcmpiA(className, wanted) == 0)
+            return child;
+    }
+    return NULL;
+}
+
+// The last part of a folder path: the name the picker's tree shows for it.
+static std::string LeafName(std::string path)
+{
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    size_t slash = path.find_last_of('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+enum { kPickTimer = 0x4B45 };
+
+// Under Wine a selection sent right after the picker opens is sometimes ignored: keep
+// sending it until the tree's selected item is the folder, then confirm.
+static void CALLBACK PickTick(HWND picker, UINT, UINT_PTR, DWORD)
+{
+    BoxAnswerer* self = BoxAnswerer::current;
+    SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, (LPARAM)self->pickTarget_.c_str());
+    HWND tree = FindChildOfClass(picker, "SysTreeView32");
+    char name[MAX_PATH] = "";
+    TVITEMA item = {};
+    item.mask = TVIF_TEXT;
+    item.hItem = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    item.pszText = name;
+    item.cchTextMax = sizeof(name);
+    if (item.hItem != NULL)
+        SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&item);
+    bool selected = LeafName(self->pickTarget_) == name;
+    if (selected || ++self->pickTries_ > 100) {
+        KillTimer(picker, kPickTimer);
+        PostMessageA(picker, WM_COMMAND, MAKEWPARAM(selected ? IDOK : IDCANCEL, BN_CLICKED), 0);
+    }
+}
+
+static void AnswerPicker(BoxAnswerer* self, HWND picker)
+{
+    PickerSeen seen;
+    char buffer[512];
+    GetWindowTextA(picker, buffer, sizeof(buffer));
+    seen.caption = buffer;
+    char className[32];
+    for (HWND child = GetWindow(picker, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (GetClassNameA(child, className, sizeof(className)) && lstrcmpiA(className, "Static") == 0 &&
+            GetWindowTextA(child, buffer, sizeof(buffer)) > 0)
+            seen.texts.push_back(buffer);
+    }
+    self->pickers_.push_back(seen);
+    std::string folder;
+    if (!self->folders_.empty()) {
+        folder = self->folders_.front();
+        self->folders_.pop_front();
+    }
+    if (folder.empty()) {
+        PostMessageA(picker, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return;
+    }
+    self->pickTarget_ = folder;
+    self->pickTries_ = 0;
+    SetTimer(picker, kPickTimer, 20, PickTick);
+}
+
 static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam)
 {
     BoxAnswerer* self = BoxAnswerer::current;
     HWND window = (HWND)wParam;
     char className[32] = "";
-    if (code == HCBT_ACTIVATE && self != NULL && GetClassNameA(window, className, sizeof(className)) &&
-        std::strcmp(className, "#32770") == 0 && GetDlgItem(window, 0xFFFF) != NULL) {
+    bool dialog = code == HCBT_ACTIVATE && self != NULL && GetClassNameA(window, className, sizeof(className)) &&
+                  std::strcmp(className, "#32770") == 0;
+    if (dialog && FindChildOfClass(window, "SysTreeView32") != NULL) {
+        AnswerPicker(self, window);
+    } else if (dialog && GetDlgItem(window, 0xFFFF) != NULL) {
         BoxSeen box;
         char buffer[1024];
         GetWindowTextA(window, buffer, sizeof(buffer));
@@ -58,6 +132,13 @@ BoxAnswerer::~BoxAnswerer()
 {
     UnhookWindowsHookEx(hook_);
     current = NULL;
+}
+
+std::vector<PickerSeen> BoxAnswerer::TakePickers()
+{
+    std::vector<PickerSeen> seen;
+    seen.swap(pickers_);
+    return seen;
 }
 
 std::vector<BoxSeen> BoxAnswerer::Take()
@@ -151,6 +232,7 @@ void WindowTest::TearDown()
     std::vector<BoxSeen> left = boxes.Take();
     for (const BoxSeen& box : left)
         ADD_FAILURE() << "box not checked: " << box.text;
+    EXPECT_TRUE(boxes.TakePickers().empty()) << "folder picker not checked";
 }
 
 HWND WindowTest::Start()

@@ -19,19 +19,33 @@ struct BoxSeen {
     HWND owner = NULL;
 };
 
-// Answers message boxes on this thread while it lives: each box is recorded and closed
-// with the next queued answer (IDOK when none is queued).
+// What the folder picker showed.
+struct PickerSeen {
+    std::string caption;      // its title bar
+    std::vector<std::string> texts; // the static texts it holds, the instruction among them
+};
+
+// Answers message boxes and the folder picker on this thread while it lives: each box is
+// recorded and closed with the next queued answer (IDOK when none is queued); the picker is
+// recorded, then pointed at the next queued folder and confirmed, or cancelled when the
+// queued folder is empty or none is queued.
 class BoxAnswerer {
 public:
     BoxAnswerer();
     ~BoxAnswerer();
     void Queue(int answer) { answers_.push_back(answer); }
+    void QueueFolder(const std::string& folder) { folders_.push_back(folder); }
     // The boxes seen since the last call, and forgets them.
     std::vector<BoxSeen> Take();
+    std::vector<PickerSeen> TakePickers();
 
     static BoxAnswerer* current;
     std::deque<int> answers_;
     std::vector<BoxSeen> seen_;
+    std::deque<std::string> folders_;
+    std::vector<PickerSeen> pickers_;
+    std::string pickTarget_; // folder the picker is being pointed at
+    int pickTries_ = 0;
 
 private:
     HHOOK hook_;
