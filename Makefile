@@ -3,7 +3,8 @@
 #                the Windows tests under Wine
 #   make run     builds Kestal.exe and opens it under Wine on this display
 #   make screenshots   writes docs/config.png, docs/entry.png, docs/list.png
-.PHONY: all deps native windows test test-native test-windows run screenshots clean
+#   make e2e     one whole session in the real program, driven by mouse and keyboard
+.PHONY: all deps native windows test test-native test-windows run screenshots e2e clean
 
 all: native windows
 
@@ -31,6 +32,9 @@ run: windows
 
 screenshots: windows
 	bash scripts/screenshots.sh
+
+e2e: windows
+	bash scripts/e2e.sh
 
 clean:
 	rm -rf build
