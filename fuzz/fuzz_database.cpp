@@ -1,0 +1,49 @@
+// A hostile database file: the first two bytes choose the count in force (0 to 1024), the
+// rest is the file. Every record read is copied into the working record, searched for and
+// confirmed as an add would confirm it.
+#include <string.h>
+
+#include "files.h"
+#include "fuzz_support.h"
+#include "record_store.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    ResetForFuzz();
+    uint32_t count = (uint32_t)(data[0] | (data[1] << 8)) % (kSlotCount + 1);
+    WriteFuzzFile("Kestal.dat", data + 2, size - 2);
+    SettingsBlock.count = count;
+    // Slots the file does not reach keep what they held.
+    memset(RecordStore.slots, 0xA5, sizeof(RecordStore.slots));
+
+    FUZZ_CHECK(LoadDatabase() == 0);
+    CheckStoreInvariants();
+    size_t fileBytes = size - 2;
+    size_t wanted = (size_t)count * kRecordSize;
+    size_t read = fileBytes < wanted ? fileBytes : wanted;
+    const unsigned char* table = (const unsigned char*)RecordStore.slots;
+    FUZZ_CHECK(memcmp(table, data + 2, read) == 0);
+    if (read < sizeof(RecordStore.slots))
+        FUZZ_CHECK(table[read] == 0xA5);
+
+    // Every record is copied; a search over the whole table for each would make a large
+    // input take seconds, so only every 37th record is searched for.
+    for (uint32_t i = 0; i < count; ++i) {
+        RecordStore.current = i;
+        LoadWorkingRecord();
+        CheckWorkingRecord();
+        if (i % 37 == 0) {
+            uint32_t match = FindDuplicate(WorkingRecord.website, WorkingRecord.url);
+            FUZZ_CHECK(match == kNoRecord || match < count);
+        }
+    }
+    if (count < kSlotCount) {
+        AppendRecord();
+        FUZZ_CHECK(memchr(StatusText, 0, sizeof(StatusText)) != NULL);
+        FUZZ_CHECK(RecordStore.current == count && SettingsBlock.count == count + 1);
+    }
+    CheckStoreInvariants();
+    return 0;
+}
