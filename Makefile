@@ -4,7 +4,12 @@
 #   make run     builds Kestal.exe and opens it under Wine on this display
 #   make screenshots   writes docs/config.png, docs/entry.png, docs/list.png
 #   make e2e     one whole session in the real program, driven by mouse and keyboard
-.PHONY: all deps native windows test test-native test-windows run screenshots e2e clean
+#   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
+#   make bench   prints the benchmark table
+.PHONY: all deps native windows fuzz-build test test-native test-windows test-fuzz run \
+        screenshots e2e fuzz bench clean
+
+FUZZ_SECONDS ?= 600
 
 all: native windows
 
@@ -19,13 +24,24 @@ windows: deps
 	cmake --preset windows
 	cmake --build --preset windows -j2
 
+fuzz-build: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j2
+
 test-native: native
 	ctest --preset native
 
 test-windows: windows
 	bash scripts/wine-test.sh
 
-test: test-native test-windows
+# A short run of each fuzz target keeps the loaders honest on every change.
+test-fuzz: fuzz-build
+	bash scripts/fuzz.sh 20
+
+test: test-native test-windows test-fuzz
+
+fuzz: fuzz-build
+	bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
 run: windows
 	bash scripts/run.sh

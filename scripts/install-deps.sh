@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 fonts-wine fonts-liberation
   xvfb xauth openbox imagemagick xdotool
-  clang
+  clang libclang-rt-14-dev libbenchmark-dev
 )
 
 if [ "$(id -u)" -eq 0 ]; then

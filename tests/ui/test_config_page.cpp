@@ -108,14 +108,6 @@ TEST_F(ConfigPageTest, SaveConfigurationWritesTheSettingsSilently)
     EXPECT_EQ('p', bytes[260]);
 }
 
-TEST_F(ConfigPageTest, SaveConfigurationReportsAFailure)
-{
-    std::strcpy(SettingsBlock.folder, data.File("missing").c_str());
-    Click(page, 2010);
-    EXPECT_EQ("Error saving system record", OnlyBoxText());
-    EXPECT_FALSE(Exists(data.File("missing")));
-}
-
 TEST_F(ConfigPageTest, CancelledPickerKeepsTheFolderAndShowsIt)
 {
     Browse("");

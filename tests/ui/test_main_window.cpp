@@ -160,15 +160,6 @@ TEST_F(MainWindowTest, SaveDatabaseCommandWritesBothFilesExactly)
     EXPECT_TRUE(IsOpen());
 }
 
-TEST_F(MainWindowTest, SaveDatabaseCommandFailingToOpenWritesNoSettings)
-{
-    StartWith({"a"});
-    std::strcpy(SettingsBlock.folder, data.File("missing").c_str());
-    Command(10002);
-    EXPECT_EQ("Write Error: Opening file for write operation", OnlyBoxText());
-    EXPECT_FALSE(Exists(data.File("missing")));
-}
-
 TEST_F(MainWindowTest, SaveDatabaseCommandWhenOnlyTheSettingsFail)
 {
     StartWith({"a", "b"});
@@ -179,19 +170,6 @@ TEST_F(MainWindowTest, SaveDatabaseCommandWhenOnlyTheSettingsFail)
     EXPECT_EQ("Error saving system record", OnlyBoxText());
     EXPECT_EQ(StoreImage(3), ReadBytes(data.File("Kestal.dat")));
     EXPECT_NE(oldDatabase, ReadBytes(data.File("Kestal.dat")));
-}
-
-TEST_F(MainWindowTest, SaveDatabaseCommandOntoAFolderKeepsTheOldSettings)
-{
-    StartWith({"a"});
-    WriteSettingsFile(data.Path(), 1, data.Path(), "old");
-    std::vector<unsigned char> oldSettings = ReadBytes(data.File("KSys.dat"));
-    RemovePath(data.File("Kestal.dat"));
-    MakeFolder(data.File("Kestal.dat"));
-    AddUnsaved("b");
-    Command(10002);
-    EXPECT_EQ("Write Error: Error in saving file", OnlyBoxText());
-    EXPECT_EQ(oldSettings, ReadBytes(data.File("KSys.dat")));
 }
 
 TEST_F(MainWindowTest, LoadDatabaseCommandReadsWithTheCountInMemory)
@@ -240,14 +218,6 @@ TEST_F(MainWindowTest, LoadAndSaveSettingsCommandsAreSilent)
     EXPECT_EQ(SettingsImage(), ReadBytes(data.File("KSys.dat")));
 }
 
-TEST_F(MainWindowTest, SaveSettingsCommandReportsAFailure)
-{
-    Start();
-    std::strcpy(SettingsBlock.folder, data.File("missing").c_str());
-    Command(10006);
-    EXPECT_EQ("Error saving system record", OnlyBoxText());
-}
-
 TEST_F(MainWindowTest, OkWithoutChangesClosesWithoutWriting)
 {
     StartWith({"a"});
@@ -270,18 +240,6 @@ TEST_F(MainWindowTest, OkWithChangesSavesBothThenCloses)
     EXPECT_EQ(0, ModifiedFlag);
     EXPECT_EQ(StoreImage(2), ReadBytes(data.File("Kestal.dat")));
     EXPECT_EQ(SettingsImage(), ReadBytes(data.File("KSys.dat")));
-}
-
-TEST_F(MainWindowTest, OkWhoseDatabaseSaveFailsStaysOpenAndKeepsTheChanges)
-{
-    StartWith({"a"});
-    AddUnsaved("b");
-    std::strcpy(SettingsBlock.folder, data.File("missing").c_str());
-    Command(IDOK);
-    EXPECT_EQ("Write Error: Opening file for write operation", OnlyBoxText());
-    EXPECT_TRUE(IsOpen());
-    EXPECT_EQ(1, ModifiedFlag);
-    EXPECT_FALSE(Exists(data.File("missing")));
 }
 
 TEST_F(MainWindowTest, OkWhoseSettingsSaveFailsStaysOpenAndKeepsTheChanges)
