@@ -1,6 +1,7 @@
 // Writes a small demo database beside this program, as Kestal.exe would save it: the
 // screenshots start Kestal.exe from the same folder.
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "files.h"
@@ -19,17 +20,31 @@ static void AddDemo(const char* website, const char* url, const char* user, cons
     AppendRecord();
 }
 
-int main()
+// make_demo.exe [COUNT]: without COUNT, five sample entries; with it, COUNT numbered ones
+// (up to 1024), as the benchmarks use.
+int main(int argc, char** argv)
 {
     if (ProgramFolder(SettingsBlock.folder) != 0) {
         fprintf(stderr, "make_demo: the program folder is too long\n");
         return 1;
     }
-    AddDemo("Kestrel Mail", "https://mail.kestrel.example", "robin", "w1ndH0ver!", "work mail");
+    if (argc > 1) {
+        int count = atoi(argv[1]);
+        for (int i = 0; i < count && i < kSlotCount; ++i) {
+            char website[64], url[64], user[32], password[32];
+            snprintf(website, sizeof(website), "Website number %d", i);
+            snprintf(url, sizeof(url), "https://site%d.example/login", i);
+            snprintf(user, sizeof(user), "user%d", i);
+            snprintf(password, sizeof(password), "password-%d", i);
+            AddDemo(website, url, user, password, "");
+        }
+    } else {
+        AddDemo("Kestrel Mail", "https://mail.kestrel.example", "robin", "w1ndH0ver!", "work mail");
     AddDemo("Fjord Bank", "https://online.fjordbank.example", "r.hale", "S4lmon&Tide", "card ends 4410");
     AddDemo("Pinecone Forum", "https://forum.pinecone.example", "treefrog", "needles-42", "");
     AddDemo("Harbor Library", "https://catalog.harborlib.example", "1188-2041", "B00kworm", "renew by phone");
     AddDemo("Meadow Photos", "https://meadow.example/photos", "robin.h", "tulip#field9", "family album");
+    }
     int database = SaveDatabase();
     int settings = SaveSettings();
     if (database != 0 || settings != 0) {
