@@ -6,7 +6,7 @@
 #   make e2e     one whole session in the real program, driven by mouse and keyboard
 #   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
 #   make bench   prints the benchmark table
-.PHONY: all deps native windows fuzz-build test test-native test-windows test-fuzz run \
+.PHONY: all deps native windows fuzz-build bench-build test test-native test-windows test-fuzz run \
         screenshots e2e fuzz bench clean
 
 FUZZ_SECONDS ?= 600
@@ -51,6 +51,13 @@ screenshots: windows
 
 e2e: windows
 	bash scripts/e2e.sh
+
+bench-build: deps
+	cmake --preset bench
+	cmake --build --preset bench -j2
+
+bench: bench-build windows
+	bash scripts/bench.sh
 
 clean:
 	rm -rf build

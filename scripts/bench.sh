@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Prints one table of medians (with min and max) and the ratios to their floors, all
+# measured in this run: the store natively with Google Benchmark, and the real program under
+# Wine (start-up, list fill, save at close). Also writes it to build/bench/table.md.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+if [ -z "${KESTAL_IN_XVFB:-}" ]; then
+  KESTAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+fi
+
+runs=${BENCH_RUNS:-21}
+out="$KESTAL_ROOT/build/bench"
+rows="$out/rows.txt"
+mkdir -p "$out"
+: >"$rows"
+
+echo "bench: store operations (native)" >&2
+"$out/bench/kestal_bench_store" --benchmark_format=csv 2>/dev/null |
+  awk -F, '/_(median|min|max)"/ {
+      name = $1; gsub(/"/, "", name); sub(/^BM_/, "", name)
+      stat = name; sub(/.*_/, "", stat); sub(/\/repeats:[0-9]+_[a-z]+$/, "", name)
+      value[name, stat] = $3; if (!(name in seen)) { seen[name] = 1; order[++n] = name }
+    }
+    END { for (i = 1; i <= n; i++) { k = order[i]; printf "ROW %s %s %s %s\n", k, value[k, "median"], value[k, "min"], value[k, "max"] } }' >>"$rows"
+
+echo "bench: the program under Wine ($runs runs each)" >&2
+# A window manager, as on a desktop: without one Wine waits 2 s whenever a window closes.
+openbox >/dev/null 2>&1 &
+wm=$!
+wine_prepare
+wine reg add 'HKCU\Software\Wine\AppDefaults\kestal_bare_dialog.exe\X11 Driver' /v Managed /t REG_SZ /d Y /f \
+  </dev/null >/dev/null 2>&1
+wine_server_start
+trap 'wine_server_stop; kill $wm 2>/dev/null || true' EXIT
+
+win="$KESTAL_ROOT/build/windows"
+run="$out/run"
+rm -rf "$run"
+mkdir -p "$run/full" "$run/empty" "$run/bare" "$run/save"
+cp "$win/app/Kestal.exe" "$win/tools/make_demo.exe" "$run/full/"
+cp "$win/app/Kestal.exe" "$run/empty/"
+cp "$win/bench/kestal_bare_dialog.exe" "$run/bare/"
+(cd "$run/full" && wine make_demo.exe 1024 </dev/null >/dev/null)
+
+winpath() { echo "Z:$1" | tr / '\\'; }
+launch() {
+  wine "$win/bench/kestal_launch.exe" "$1" "$(winpath "$2")" "$(winpath "$(dirname "$2")")" "$runs" </dev/null
+}
+launch Startup_full_1024 "$run/full/Kestal.exe" >>"$rows"
+launch Startup_no_files "$run/empty/Kestal.exe" >>"$rows"
+launch Startup_bare_dialog "$run/bare/kestal_bare_dialog.exe" >>"$rows"
+wine "$win/bench/kestal_ui_bench.exe" "$(winpath "$run/save")\\" "$runs" </dev/null >>"$rows"
+
+# name, floor, the most the ratio may be ("-" for none), the most the median may be in
+# microseconds ("-" for none)
+targets='
+AppendRecord AppendRecord_floor 3 160
+FindDuplicateMissing FindDuplicateMissing_floor 3 160
+DeleteFirstOf1024 DeleteFirstOf1024_floor 3 160
+LoadDatabase LoadDatabase_floor 3 160
+SaveDatabase SaveDatabase_floor 3 160
+Startup_full_1024 Startup_bare_dialog 1.2 -
+Startup_no_files Startup_bare_dialog - -
+FillList_1024 FillList_1024_floor 2 -
+SaveAtClose_1024 SaveAtClose_1024_floor 2 -
+'
+
+{
+  echo "| measurement | median (us) | min (us) | max (us) |"
+  echo "|---|---:|---:|---:|"
+  awk '/^ROW / { printf "| %s | %.3f | %.3f | %.3f |\n", $2, $3, $4, $5 }' "$rows"
+  echo
+  echo "| ratio of medians | value | target | met |"
+  echo "|---|---:|---:|---|"
+  echo "$targets" | while read -r name floor most limit; do
+    [ -n "$name" ] || continue
+    awk -v name="$name" -v floor="$floor" -v most="$most" -v limit="$limit" '
+      /^ROW / { median[$2] = $3 }
+      END {
+        r = median[name] / median[floor]
+        met = (most == "-" || r <= most) ? "yes" : "NO"
+        if (limit != "-" && median[name] >= limit) met = "NO (median " limit " us or more)"
+        target = (most == "-" ? "-" : "<= " most "x") (limit == "-" ? "" : ", < " limit " us")
+        if (most == "-") met = "-"
+        printf "| %s / %s | %.2fx | %s | %s |\n", name, floor, r, target, met
+      }' "$rows"
+  done
+} | tee "$out/table.md"
