@@ -85,25 +85,31 @@ int OsOpenForRead(const char* path, OsFile* file)
     return Open(path, O_RDONLY, file);
 }
 
-int OsRead(OsFile file, void* buffer, uint32_t length, uint32_t* got)
+// read() and write() may move fewer bytes than asked before the end of the file; ReadFile
+// and WriteFile on a disk file do not, so keep going until the length, the end or an error.
+static int Transfer(int fd, char* buffer, uint32_t length, uint32_t* moved, int writing)
 {
-    // read() may return less than asked before the end of the file; ReadFile on a disk
-    // file does not, so keep reading until the end or the length.
     uint32_t total = 0;
     while (total < length) {
-        ssize_t n = read((int)file, (char*)buffer + total, length - total);
+        ssize_t n = writing ? write(fd, buffer + total, length - total)
+                            : read(fd, buffer + total, length - total);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            *got = total;
+            *moved = total;
             return ErrorCode(errno, "");
         }
         if (n == 0)
             break;
         total += (uint32_t)n;
     }
-    *got = total;
+    *moved = total;
     return 0;
+}
+
+int OsRead(OsFile file, void* buffer, uint32_t length, uint32_t* got)
+{
+    return Transfer((int)file, (char*)buffer, length, got, 0);
 }
 
 int OsCreateForWrite(const char* path, OsFile* file)
@@ -113,21 +119,7 @@ int OsCreateForWrite(const char* path, OsFile* file)
 
 int OsWrite(OsFile file, const void* buffer, uint32_t length, uint32_t* written)
 {
-    uint32_t total = 0;
-    while (total < length) {
-        ssize_t n = write((int)file, (const char*)buffer + total, length - total);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            *written = total;
-            return ErrorCode(errno, "");
-        }
-        if (n == 0)
-            break;
-        total += (uint32_t)n;
-    }
-    *written = total;
-    return 0;
+    return Transfer((int)file, (char*)buffer, length, written, 1);
 }
 
 int OsFlush(OsFile file)

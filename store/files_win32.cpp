@@ -8,14 +8,19 @@ static HANDLE Handle(OsFile file)
     return (HANDLE)file;
 }
 
-int OsOpenForRead(const char* path, OsFile* file)
+// Others may read the file while it is open, never write it.
+static int Open(const char* path, DWORD access, DWORD disposition, OsFile* file)
 {
-    HANDLE h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
+    HANDLE h = CreateFileA(path, access, FILE_SHARE_READ, NULL, disposition, FILE_ATTRIBUTE_NORMAL, NULL);
     if (h == INVALID_HANDLE_VALUE)
         return (int)GetLastError();
     *file = (OsFile)h;
     return 0;
+}
+
+int OsOpenForRead(const char* path, OsFile* file)
+{
+    return Open(path, GENERIC_READ, OPEN_EXISTING, file);
 }
 
 int OsRead(OsFile file, void* buffer, uint32_t length, uint32_t* got)
@@ -28,12 +33,7 @@ int OsRead(OsFile file, void* buffer, uint32_t length, uint32_t* got)
 
 int OsCreateForWrite(const char* path, OsFile* file)
 {
-    HANDLE h = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, NULL, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, NULL);
-    if (h == INVALID_HANDLE_VALUE)
-        return (int)GetLastError();
-    *file = (OsFile)h;
-    return 0;
+    return Open(path, GENERIC_WRITE, CREATE_ALWAYS, file);
 }
 
 int OsWrite(OsFile file, const void* buffer, uint32_t length, uint32_t* written)
