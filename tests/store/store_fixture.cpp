@@ -78,6 +78,22 @@ std::vector<std::string> Entries(const std::string& folder)
     return names;
 }
 
+std::vector<unsigned char> Image(const void* data, size_t size)
+{
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    return std::vector<unsigned char>(p, p + size);
+}
+
+std::vector<unsigned char> TableImage(uint32_t count)
+{
+    return Image(RecordStore.slots, (size_t)count * kRecordSize);
+}
+
+std::vector<unsigned char> SettingsImage()
+{
+    return Image(&SettingsBlock, kSettingsFileSize);
+}
+
 void ResetStore()
 {
     std::memset(&RecordStore, 0, sizeof(RecordStore));

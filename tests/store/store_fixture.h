@@ -31,6 +31,13 @@ void RemovePath(const std::string& path); // a file, or a folder with all it hol
 // Names of the entries of a folder, sorted.
 std::vector<std::string> Entries(const std::string& folder);
 
+// The bytes of a piece of memory, to compare with a file.
+std::vector<unsigned char> Image(const void* data, size_t size);
+// Slots 0 to count - 1 of the table, as the database file holds them.
+std::vector<unsigned char> TableImage(uint32_t count);
+// The first 320 bytes of the settings block, as the settings file holds them.
+std::vector<unsigned char> SettingsImage();
+
 // Zeroes every global of the store, as at process start.
 void ResetStore();
 

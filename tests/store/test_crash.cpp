@@ -24,12 +24,6 @@ int DieAtNth(int callNumber)
     return 0;
 }
 
-std::vector<unsigned char> TableImage(uint32_t count)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(RecordStore.slots);
-    return std::vector<unsigned char>(p, p + count * kRecordSize);
-}
-
 class CrashTest : public StoreTest {
 protected:
     void SetUp() override
@@ -110,8 +104,7 @@ TEST_F(CrashTest, SettingsSaveKilledAtEveryCall)
     SettingsBlock.count = 7;
     std::strcpy(SettingsBlock.password, "new");
     Settings saved = SettingsBlock;
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(&saved);
-    std::vector<unsigned char> now(p, p + kSettingsFileSize);
+    std::vector<unsigned char> now = SettingsImage();
     std::vector<unsigned char> old = now;
     old[0] = 2;
     old[260] = 'o';
@@ -121,8 +114,7 @@ TEST_F(CrashTest, SettingsSaveKilledAtEveryCall)
     };
     auto load = [&](size_t bytes) {
         EXPECT_EQ(0, LoadSettings());
-        const unsigned char* q = reinterpret_cast<const unsigned char*>(&SettingsBlock);
-        return std::vector<unsigned char>(q, q + bytes);
+        return Image(&SettingsBlock, bytes);
     };
     EXPECT_EQ(6, KillAtEveryCall("KSys.dat", save, load, old, now));
 }

@@ -24,11 +24,6 @@ protected:
     TempFolder dir;
 };
 
-std::vector<unsigned char> Image(const void* data, size_t size)
-{
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    return std::vector<unsigned char>(p, p + size);
-}
 
 } // namespace
 

@@ -30,12 +30,6 @@ protected:
         std::strcpy(SettingsBlock.folder, dir.Path().c_str());
     }
 
-    std::vector<unsigned char> Bytes(const void* data, size_t size)
-    {
-        const unsigned char* p = static_cast<const unsigned char*>(data);
-        return std::vector<unsigned char>(p, p + size);
-    }
-
     // Runs save with the Nth call failing, for N = 1, 2, ... until a save makes fewer calls
     // than N. Before each run the file holds old; after it the file must be exactly old, or
     // exactly now for a save that succeeded, and the folder must hold nothing else.
@@ -71,7 +65,7 @@ TEST_F(SaveTest, SaveReplacesTheOldFileAndLeavesNoTemporary)
     WriteBytes(dir.File("Kestal.dat"), std::vector<unsigned char>(5000, 'o'));
     Add("new");
     ASSERT_EQ(0, SaveDatabase());
-    EXPECT_EQ(Bytes(RecordStore.slots, 512), ReadBytes(dir.File("Kestal.dat")));
+    EXPECT_EQ(TableImage(1), ReadBytes(dir.File("Kestal.dat")));
     ASSERT_EQ(0, SaveSettings());
     EXPECT_EQ((std::vector<std::string>{"KSys.dat", "Kestal.dat"}), Entries(dir.Path()));
 }
@@ -81,7 +75,7 @@ TEST_F(SaveTest, EveryFailingStepOfADatabaseSaveKeepsTheOldFile)
     std::vector<unsigned char> old(3 * 512, 'o');
     for (const char* w : {"a", "b", "c", "d"})
         Add(w);
-    std::vector<unsigned char> now = Bytes(RecordStore.slots, 4 * 512);
+    std::vector<unsigned char> now = TableImage(4);
     std::vector<int> results = FailEachCallInTurn("Kestal.dat", SaveDatabase, old, now);
     // create, write (nothing taken: short), flush, close, replace (retried, then done).
     EXPECT_EQ((std::vector<int>{-1, -2, -3, -3, 0}), results);
@@ -94,7 +88,7 @@ TEST_F(SaveTest, EveryFailingStepOfASettingsSaveKeepsTheOldFile)
     old[0] = 2;
     SettingsBlock.count = 3;
     std::strcpy(SettingsBlock.password, "pw");
-    std::vector<unsigned char> now = Bytes(&SettingsBlock, 320);
+    std::vector<unsigned char> now = SettingsImage();
     std::vector<int> results = FailEachCallInTurn("KSys.dat", SaveSettings, old, now);
     EXPECT_EQ((std::vector<int>{-1, -2, -3, -3, 0}), results);
 }

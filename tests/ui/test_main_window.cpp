@@ -19,16 +19,6 @@ protected:
         WriteDatabaseFile(data.Path(), websites);
         Start();
     }
-    std::vector<unsigned char> StoreImage(uint32_t count) const
-    {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(RecordStore.slots);
-        return std::vector<unsigned char>(p, p + count * kRecordSize);
-    }
-    std::vector<unsigned char> SettingsImage() const
-    {
-        const unsigned char* p = reinterpret_cast<const unsigned char*>(&SettingsBlock);
-        return std::vector<unsigned char>(p, p + kSettingsFileSize);
-    }
     // An unsaved add, as the entry page makes it.
     void AddUnsaved(const char* website)
     {
@@ -153,7 +143,7 @@ TEST_F(MainWindowTest, SaveDatabaseCommandWritesBothFilesExactly)
     AddUnsaved("c");
     Command(10002);
     EXPECT_EQ("Database saved", OnlyBoxText());
-    EXPECT_EQ(StoreImage(3), ReadBytes(data.File("Kestal.dat")));
+    EXPECT_EQ(TableImage(3), ReadBytes(data.File("Kestal.dat")));
     EXPECT_EQ(SettingsImage(), ReadBytes(data.File("KSys.dat")));
     EXPECT_EQ(3u, ReadBytes(data.File("KSys.dat"))[0]);
     EXPECT_EQ(1, ModifiedFlag); // the save command leaves the flag alone
@@ -168,7 +158,7 @@ TEST_F(MainWindowTest, SaveDatabaseCommandWhenOnlyTheSettingsFail)
     AddUnsaved("c");
     Command(10002);
     EXPECT_EQ("Error saving system record", OnlyBoxText());
-    EXPECT_EQ(StoreImage(3), ReadBytes(data.File("Kestal.dat")));
+    EXPECT_EQ(TableImage(3), ReadBytes(data.File("Kestal.dat")));
     EXPECT_NE(oldDatabase, ReadBytes(data.File("Kestal.dat")));
 }
 
@@ -238,7 +228,7 @@ TEST_F(MainWindowTest, OkWithChangesSavesBothThenCloses)
     EXPECT_EQ("System record saved", StatusLineText(main));
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(0, ModifiedFlag);
-    EXPECT_EQ(StoreImage(2), ReadBytes(data.File("Kestal.dat")));
+    EXPECT_EQ(TableImage(2), ReadBytes(data.File("Kestal.dat")));
     EXPECT_EQ(SettingsImage(), ReadBytes(data.File("KSys.dat")));
 }
 
@@ -284,7 +274,7 @@ TEST_F(MainWindowTest, QuitSavesWhenModifiedThenCloses)
     Click(main, 1001);
     EXPECT_EQ("System record saved", OnlyBoxText());
     EXPECT_FALSE(IsOpen());
-    EXPECT_EQ(StoreImage(2), ReadBytes(data.File("Kestal.dat")));
+    EXPECT_EQ(TableImage(2), ReadBytes(data.File("Kestal.dat")));
 }
 
 TEST_F(MainWindowTest, QuitWithoutChangesJustCloses)
@@ -322,7 +312,7 @@ TEST_F(MainWindowTest, MenuItemsReachTheCommands)
     AddUnsaved("x");
     Command(1012); // Save Database
     EXPECT_EQ("Database saved", OnlyBoxText());
-    EXPECT_EQ(StoreImage(1), ReadBytes(data.File("Kestal.dat")));
+    EXPECT_EQ(TableImage(1), ReadBytes(data.File("Kestal.dat")));
 
     SettingsBlock.count = 0;
     Command(1013); // Save System Record
