@@ -12,7 +12,10 @@ const char* FuzzFolder()
 {
     static char folder[kFolderSize];
     if (folder[0] == 0) {
-        char posix[] = "/tmp/kestal-fuzz-XXXXXX";
+        // Under TMPDIR when it is set, so that a runner can remove every folder a run made.
+        const char* base = getenv("TMPDIR");
+        char posix[256];
+        snprintf(posix, sizeof(posix), "%s/kestal-fuzz-XXXXXX", base != NULL && base[0] != 0 ? base : "/tmp");
         if (mkdtemp(posix) == NULL)
             abort();
         snprintf(folder, sizeof(folder), "%s/", posix);

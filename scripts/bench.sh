@@ -5,9 +5,9 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
-if [ -z "${KESTAL_IN_XVFB:-}" ]; then
-  KESTAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
+# Always a virtual display of its own: it moves the mouse and takes screenshots.
+KESTAL_USE_DISPLAY= use_virtual_display "$0" "$@"
+wine_build_runnable
 
 runs=${BENCH_RUNS:-21}
 out="$KESTAL_ROOT/build/bench"
@@ -28,13 +28,14 @@ echo "bench: the program under Wine ($runs runs each)" >&2
 # A window manager, as on a desktop: without one Wine waits 2 s whenever a window closes.
 openbox >/dev/null 2>&1 &
 wm=$!
+wine_use_prefix bench
 wine_prepare
 wine reg add 'HKCU\Software\Wine\AppDefaults\kestal_bare_dialog.exe\X11 Driver' /v Managed /t REG_SZ /d Y /f \
   </dev/null >/dev/null 2>&1
 wine_server_start
 trap 'wine_server_stop; kill $wm 2>/dev/null || true' EXIT
 
-win="$KESTAL_ROOT/build/windows"
+win="$KESTAL_WINDOWS_BUILD"
 run="$out/run"
 rm -rf "$run"
 mkdir -p "$run/full" "$run/empty" "$run/bare" "$run/save"

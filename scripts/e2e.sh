@@ -6,14 +6,14 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
-if [ -z "${KESTAL_IN_XVFB:-}" ]; then
-  KESTAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
+# Always a virtual display of its own: it moves the mouse and takes screenshots.
+KESTAL_USE_DISPLAY= use_virtual_display "$0" "$@"
+wine_build_runnable
 
 work="$KESTAL_ROOT/build/e2e"
 rm -rf "$work"
 mkdir -p "$work/program" "$work/home"
-cp "$KESTAL_ROOT/build/windows/app/Kestal.exe" "$work/program/"
+cp "$KESTAL_WINDOWS_BUILD/app/Kestal.exe" "$work/program/"
 # A prefix of its own whose Documents folder is inside the work folder.
 export HOME="$work/home"
 export WINEPREFIX="$work/wine"

@@ -1,17 +1,27 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for the given number of seconds (default 600) on its seeds in
 # fuzz/corpus/. New inputs go to build/fuzz/corpus/, findings to build/fuzz/findings/; any
-# finding fails the run.
+# finding fails the run. FUZZ_SEED fixes libFuzzer's seed and starts from the committed
+# seeds alone (new inputs are kept only for the run), so that a short run that finds
+# something finds it again. The files the targets write live in a temporary folder that is
+# removed at the end.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-600}
 bin="$root/build/fuzz/fuzz"
+seed=()
+if [ -n "${FUZZ_SEED:-}" ]; then
+  seed=(-seed="$FUZZ_SEED")
+fi
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/kestal-fuzz-run.XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$root/build/fuzz/findings"
 for target in settings database operations; do
   corpus="$root/build/fuzz/corpus/$target"
+  [ -z "${FUZZ_SEED:-}" ] || corpus="$scratch/corpus-$target"
   mkdir -p "$corpus"
   log="$root/build/fuzz/$target.log"
-  if ! "$bin/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+  if ! TMPDIR="$scratch" "$bin/fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 "${seed[@]}" \
       -artifact_prefix="$root/build/fuzz/findings/$target-" \
       "$corpus" "$root/fuzz/corpus/$target" >"$log" 2>&1; then
     tail -n 40 "$log"
@@ -19,5 +29,5 @@ for target in settings database operations; do
     exit 1
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-  echo "fuzz $target: $runs executions in ${seconds} s, no finding"
+  echo "fuzz $target: $runs executions in ${seconds} s${FUZZ_SEED:+ (seed $FUZZ_SEED)}, no finding"
 done

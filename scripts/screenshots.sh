@@ -4,18 +4,19 @@
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
-if [ -z "${KESTAL_IN_XVFB:-}" ]; then
-  KESTAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
+# Always a virtual display of its own: it moves the mouse and takes screenshots.
+KESTAL_USE_DISPLAY= use_virtual_display "$0" "$@"
+wine_build_runnable
 
 demo="$KESTAL_ROOT/build/demo"
 docs="$KESTAL_ROOT/docs"
 rm -rf "$demo"
 mkdir -p "$demo" "$docs"
-cp "$KESTAL_ROOT/build/windows/app/Kestal.exe" "$KESTAL_ROOT/build/windows/tools/make_demo.exe" "$demo/"
+cp "$KESTAL_WINDOWS_BUILD/app/Kestal.exe" "$KESTAL_WINDOWS_BUILD/tools/make_demo.exe" "$demo/"
 
 openbox >/dev/null 2>&1 &
 wm=$!
+wine_use_prefix screenshots
 wine_prepare
 wine_server_start
 cleanup() {

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Runs the cross-built tests under Wine, inside a virtual display when there is none.
+# Runs the cross-built tests under Wine, in a prefix of their own and on a virtual display
+# of their own (KESTAL_USE_DISPLAY=1 uses the display in DISPLAY instead).
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+use_virtual_display "$0" "$@"
 
-if [ -z "${DISPLAY:-}" ] && [ -z "${KESTAL_IN_XVFB:-}" ]; then
-  KESTAL_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
-fi
-
+wine_build_runnable
+wine_use_prefix test
 wine_prepare
 wine_server_start
 trap wine_server_stop EXIT
-ctest --preset windows "$@"
+ctest --preset "$KESTAL_WINDOWS_PRESET" "$@"

@@ -66,10 +66,11 @@ int ReadWholeFile(const char* path, void* buffer, uint32_t length)
 int WriteWholeFile(const char* path, const void* buffer, uint32_t length)
 {
     char temp[kPathSize + sizeof(kTempSuffix)];
-    if (strlen(path) + sizeof(kTempSuffix) > sizeof(temp))
+    size_t pathLength = strlen(path);
+    if (pathLength + sizeof(kTempSuffix) > sizeof(temp))
         return -1;
-    CopyText(path, temp, sizeof(temp));
-    strcat(temp, kTempSuffix);
+    memcpy(temp, path, pathLength);
+    memcpy(temp + pathLength, kTempSuffix, sizeof(kTempSuffix)); // the suffix's terminator too
 
     saveCallNumber = 0;
     OsFile file;
