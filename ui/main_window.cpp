@@ -25,11 +25,31 @@ static const char* WriteErrorText(int result)
     }
 }
 
-// Shows page on top of the tab control and remembers it as the page shown.
+// The first control of page that Tab stops at, in the template's order, or NULL.
+static HWND FirstTabStop(HWND page)
+{
+    for (HWND child = GetWindow(page, GW_CHILD); child != NULL; child = GetWindow(child, GW_HWNDNEXT)) {
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if ((style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED))
+            return child;
+    }
+    return NULL;
+}
+
+// Shows page on top of the tab control, remembers it as the page shown, and moves the
+// keyboard focus into it (to the tab control when it has no Tab stop). The tab control
+// never takes the focus on a click, so without this the focus would stay on a control of
+// the page just hidden: typing would go there, and the dialog manager's search for a
+// mnemonic, which starts at the focus, never ends from a hidden control. WM_NEXTDLGCTL,
+// unlike SetFocus, also moves the default-button state with the focus.
 static void ShowPage(HWND window, HWND page)
 {
     SetWindowLongPtrA(window, GWLP_USERDATA, (LONG_PTR)page);
     SetWindowPos(page, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_SHOWWINDOW);
+    HWND focus = FirstTabStop(page);
+    if (focus == NULL)
+        focus = GetDlgItem(window, IDC_MAIN_TABS);
+    SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)focus, TRUE);
 }
 
 static void AddTab(HWND window, const char* text, HWND page)
@@ -145,10 +165,26 @@ static void OnAbout(HWND window)
     ShowMessage(window, "Password Kestal\nVersion 1.0.0\n\nA small password manager.");
 }
 
-static void OnCommand(HWND window, WPARAM wParam)
+// The page that control sits on, or NULL when it is not a control of a page.
+static HWND PageOf(HWND control)
+{
+    HWND parent = control != NULL ? GetParent(control) : NULL;
+    if (parent != NULL && (parent == Window.configPage || parent == Window.entryPage || parent == Window.listPage))
+        return parent;
+    return NULL;
+}
+
+static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
 {
     WORD id = LOWORD(wParam);
     WORD code = HIWORD(wParam);
+    // Enter on a focused push button of a page sends its command here, to the top-level
+    // dialog, not to the page: hand it to the page, so that the key does what a click does.
+    HWND page = PageOf((HWND)lParam);
+    if (page != NULL) {
+        SendMessageA(page, WM_COMMAND, wParam, lParam);
+        return;
+    }
     if (wParam == IDC_MAIN_QUIT) {
         OnSaveAndClose(window);
         return;
@@ -202,7 +238,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             OnTabChanged(window);
         break;
     case WM_COMMAND:
-        OnCommand(window, wParam);
+        OnCommand(window, wParam, lParam);
         break;
     case WM_CLOSE:
         EndDialog(window, 0);

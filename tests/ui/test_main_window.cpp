@@ -145,7 +145,9 @@ TEST_F(MainWindowTest, SaveDatabaseCommandWritesBothFilesExactly)
     EXPECT_EQ("Database saved", OnlyBoxText());
     EXPECT_EQ(TableImage(3), ReadBytes(data.File("Kestal.dat")));
     EXPECT_EQ(SettingsImage(), ReadBytes(data.File("KSys.dat")));
-    EXPECT_EQ(3u, ReadBytes(data.File("KSys.dat"))[0]);
+    std::vector<unsigned char> settings = ReadBytes(data.File("KSys.dat"));
+    ASSERT_EQ(320u, settings.size());
+    EXPECT_EQ(3u, settings[0]);
     EXPECT_EQ(1, ModifiedFlag); // the save command leaves the flag alone
     EXPECT_TRUE(IsOpen());
 }
@@ -317,7 +319,9 @@ TEST_F(MainWindowTest, MenuItemsReachTheCommands)
     SettingsBlock.count = 0;
     Command(1013); // Save System Record
     EXPECT_TRUE(boxes.Take().empty());
-    EXPECT_EQ(0u, ReadBytes(data.File("KSys.dat"))[0]);
+    std::vector<unsigned char> settings = ReadBytes(data.File("KSys.dat"));
+    ASSERT_EQ(320u, settings.size());
+    EXPECT_EQ(0u, settings[0]);
 
     Command(1900); // About
     std::string about = OnlyBoxText();

@@ -214,6 +214,9 @@ std::string ListCell(int row, int column)
 
 void WindowTest::SetUp()
 {
+    // As the entry point does: COM for the folder picker, and the common controls.
+    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    InitCommonControls();
     ResetStore();
     Window = WindowState();
     ListView = NULL;
@@ -233,6 +236,7 @@ void WindowTest::TearDown()
     for (const BoxSeen& box : left)
         ADD_FAILURE() << "box not checked: " << box.text;
     EXPECT_TRUE(boxes.TakePickers().empty()) << "folder picker not checked";
+    CoUninitialize();
 }
 
 HWND WindowTest::Start()

@@ -1,0 +1,273 @@
+// Keys through the real dialog manager. The main window is shown, every key is posted to the
+// window that has the focus and pumped through IsDialogMessageA, as the modal loop does, and
+// tabs are switched with a real click on the tab control. A watchdog ends the process when
+// the dialog manager does not come back, so a hang fails the run instead of blocking it.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+
+#include "main_window.h"
+#include "ui_harness.h"
+
+namespace {
+
+const DWORD kWatchdogMs = 10000;
+
+// Ends the process when it lives longer than kWatchdogMs: the dialog manager did not come
+// back from what it was given.
+class Watchdog {
+public:
+    explicit Watchdog(const char* what) : what_(what)
+    {
+        done_ = CreateEventA(NULL, TRUE, FALSE, NULL);
+        thread_ = CreateThread(NULL, 0, Run, this, 0, NULL);
+    }
+    ~Watchdog()
+    {
+        SetEvent(done_);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        CloseHandle(done_);
+    }
+
+private:
+    static DWORD WINAPI Run(void* parameter)
+    {
+        Watchdog* self = (Watchdog*)parameter;
+        if (WaitForSingleObject(self->done_, kWatchdogMs) == WAIT_TIMEOUT) {
+            std::fprintf(stderr, "\nFAILED: no answer from the dialog manager within %lu ms after %s\n",
+                         (unsigned long)kWatchdogMs, self->what_);
+            std::fflush(stderr);
+            TerminateProcess(GetCurrentProcess(), 3);
+        }
+        return 0;
+    }
+    const char* what_;
+    HANDLE done_;
+    HANDLE thread_;
+};
+
+// Set by a timer that runs inside the menu's own loop: the thread is in menu mode. The
+// timer then closes the menu.
+bool MenuSeen = false;
+
+void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    GetGUIThreadInfo(GetCurrentThreadId(), &info);
+    if (info.flags & GUI_INMENUMODE) {
+        MenuSeen = true;
+        EndMenu();
+    }
+}
+
+class KeyboardTest : public WindowTest {
+protected:
+    void StartShown()
+    {
+        Start();
+        SetForegroundWindow(main);
+        Pump("start-up");
+    }
+    // Delivers what is queued, and what that queues in turn, the way the modal loop does:
+    // until nothing is left, or until the window has been ended (the modal loop stops
+    // there, and the dialog manager's answer to WM_CLOSE, a posted IDCANCEL, is never read).
+    void Pump(const char* what)
+    {
+        Watchdog watchdog(what);
+        DWORD quietSince = GetTickCount();
+        while (GetTickCount() - quietSince < 50 && IsOpen()) {
+            MSG msg;
+            if (!PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+                Sleep(1);
+                continue;
+            }
+            if (!IsDialogMessageA(main, &msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageA(&msg);
+            }
+            if (msg.message != WM_TIMER) // a running timer is no sign of work left
+                quietSince = GetTickCount();
+        }
+    }
+    // A left click in the middle of a tab: the tab control's own click handling, which
+    // never moves the focus.
+    void ClickTab(int index)
+    {
+        HWND tabs = GetDlgItem(main, 1002);
+        RECT r = {};
+        SendMessageA(tabs, TCM_GETITEMRECT, index, (LPARAM)&r);
+        LPARAM at = MAKELPARAM((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+        PostMessageA(tabs, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageA(tabs, WM_LBUTTONUP, 0, at);
+        Pump("a click on a tab");
+    }
+    HWND Focused()
+    {
+        HWND focus = GetFocus();
+        EXPECT_NE((HWND)NULL, focus) << "nothing has the keyboard focus";
+        return focus;
+    }
+    void Type(const std::string& text)
+    {
+        for (char c : text)
+            PostMessageA(Focused(), WM_CHAR, (unsigned char)c, 1);
+        Pump("typed characters");
+    }
+    void Press(UINT key)
+    {
+        HWND focus = Focused();
+        PostMessageA(focus, WM_KEYDOWN, key, 1);
+        PostMessageA(focus, WM_KEYUP, key, 0xC0000001);
+        Pump("a key");
+    }
+    // Alt and a letter, as the keyboard delivers it to the focused window.
+    void PressAlt(char letter)
+    {
+        PostMessageA(Focused(), WM_SYSCHAR, (unsigned char)letter, 0x20000001);
+        Pump("Alt and a letter");
+    }
+    // Tabs forward until control has the focus; false when it is never reached.
+    bool TabTo(HWND control)
+    {
+        for (int i = 0; i < 60 && GetFocus() != control; ++i)
+            Press(VK_TAB);
+        return GetFocus() == control;
+    }
+    HWND Item(HWND page, int id) { return GetDlgItem(page, id); }
+};
+
+} // namespace
+
+TEST_F(KeyboardTest, StartUpInTheModalLoopFocusesTheConfigurationPage)
+{
+    // The real modal loop: a timer inside it looks at the window, then closes it.
+    static HWND focus, pathField, shownPage;
+    focus = pathField = shownPage = NULL;
+    struct Look {
+        static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
+        {
+            KillTimer(NULL, timer);
+            focus = GetFocus();
+            pathField = GetDlgItem(Window.configPage, 2003);
+            HWND main = GetParent(Window.configPage);
+            shownPage = (HWND)GetWindowLongPtrA(main, GWLP_USERDATA);
+            PostMessageA(main, WM_CLOSE, 0, 0);
+        }
+    };
+    SetTimer(NULL, 0, 300, Look::Tick);
+    Watchdog watchdog("start-up in the modal loop");
+    INT_PTR result = DialogBoxParamA(Window.module, MAKEINTRESOURCEA(101), NULL, MainWindowProc, 0);
+    EXPECT_EQ(0, result);
+    EXPECT_EQ(Window.configPage, shownPage);
+    EXPECT_NE((HWND)NULL, focus);
+    EXPECT_EQ(pathField, focus) << "the focus is not in the Database Path field";
+}
+
+TEST_F(KeyboardTest, TypingAfterAMouseTabSwitchLandsInTheShownPage)
+{
+    StartShown();
+    EXPECT_EQ(Item(Window.configPage, 2003), GetFocus());
+
+    ClickTab(1);
+    ASSERT_TRUE(IsWindowVisible(Window.entryPage));
+    EXPECT_TRUE(IsChild(Window.entryPage, GetFocus()));
+    Type("hi");
+    EXPECT_EQ("hi", Text(Window.entryPage, 3002)); // the URL field: Website takes no Tab stop
+    EXPECT_EQ("", Text(Window.configPage, 2003));
+
+    ClickTab(2);
+    EXPECT_EQ(Item(Window.listPage, 4001), GetFocus());
+
+    ClickTab(0);
+    EXPECT_EQ(Item(Window.configPage, 2003), GetFocus());
+    Type("ab");
+    EXPECT_EQ("ab", Text(Window.configPage, 2003));
+    EXPECT_EQ("hi", Text(Window.entryPage, 3002));
+}
+
+TEST_F(KeyboardTest, KeysAfterAMouseSwitchFromAFocusedButtonAreAnswered)
+{
+    StartShown();
+    ASSERT_TRUE(TabTo(Item(Window.configPage, 2004))); // "Browse"
+    ClickTab(1);
+
+    MenuSeen = false;
+    UINT_PTR timer = SetTimer(NULL, 0, 20, CloseOpenMenu);
+    PressAlt('f');
+    for (DWORD start = GetTickCount(); !MenuSeen && GetTickCount() - start < 2000;)
+        Pump("waiting for the File menu");
+    KillTimer(NULL, timer);
+    EXPECT_TRUE(MenuSeen) << "Alt+F did not open the File menu";
+
+    Type("q");
+    Press(VK_SPACE);
+    EXPECT_EQ("q ", Text(Window.entryPage, 3002));
+    EXPECT_TRUE(boxes.TakePickers().empty()) << "a key reached the hidden Browse button";
+
+    // The same from a focused button of the entry page to the list page.
+    ASSERT_TRUE(TabTo(Item(Window.entryPage, 3013))); // "Delete"
+    ClickTab(2);
+    Type("z");
+    Press(VK_SPACE);
+    EXPECT_EQ(Item(Window.listPage, 4001), GetFocus());
+    EXPECT_TRUE(IsOpen());
+}
+
+TEST_F(KeyboardTest, EnterOnAFocusedPageButtonDoesWhatAClickDoes)
+{
+    WriteSettingsFile(program, 3, data.Path());
+    WriteDatabaseFile(data.Path(), {"a", "b", "c"});
+    StartShown();
+    ClickTab(1);
+    HWND page = Window.entryPage;
+
+    ASSERT_TRUE(TabTo(Item(page, 3017))); // "Top"
+    Press(VK_RETURN);
+    EXPECT_EQ(0u, RecordStore.current);
+    ASSERT_TRUE(TabTo(Item(page, 3016))); // "Down"
+    Press(VK_RETURN);
+    EXPECT_EQ(1u, RecordStore.current);
+    EXPECT_EQ("b", Text(page, 3001));
+    EXPECT_TRUE(IsOpen());
+
+    ASSERT_TRUE(TabTo(Item(page, 3002)));
+    SetDlgItemTextA(page, 3001, "new site"); // Website takes no Tab stop: a click would reach it
+    Type("new.example");
+    Press(VK_TAB);
+    Type("me");
+    Press(VK_TAB);
+    Type("pw");
+    ASSERT_TRUE(TabTo(Item(page, 3012))); // "Add"
+    Press(VK_RETURN);
+    EXPECT_EQ(4u, SettingsBlock.count);
+    EXPECT_STREQ("new.example", RecordStore.slots[3].url);
+    EXPECT_EQ("4", Text(page, 3019));
+    EXPECT_TRUE(IsOpen());
+}
+
+TEST_F(KeyboardTest, EnterInAnEditFieldPressesQuitAfterAPageButtonHadTheFocus)
+{
+    WriteSettingsFile(program, 0, data.Path());
+    StartShown();
+    ClickTab(1);
+    HWND page = Window.entryPage;
+    Type("site.example");
+    Press(VK_TAB);
+    Type("me");
+    Press(VK_TAB);
+    Type("pw");
+    ASSERT_TRUE(TabTo(Item(page, 3012)));
+    Press(VK_RETURN);
+    ASSERT_EQ(1u, SettingsBlock.count);
+
+    // Back in an edit field, Enter is the default button's again: "Quit" saves and closes.
+    ASSERT_TRUE(TabTo(Item(page, 3010)));
+    Press(VK_RETURN);
+    EXPECT_EQ("System record saved", OnlyBoxText());
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(TableImage(1), ReadBytes(data.File("Kestal.dat")));
+}
