@@ -19,4 +19,4 @@ fi
 wine_use_prefix run
 wine_prepare
 cd "$(dirname "$exe")"
-exec wine "$exe"
+exec "$KESTAL_WINE" "$exe"

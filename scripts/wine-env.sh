@@ -15,6 +15,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers on firs
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
   KESTAL_WINE_BITS=32
   KESTAL_WINDOWS_PRESET=windows
+  KESTAL_WINE=wine
   export WINEARCH=win32
 else
   KESTAL_WINE_BITS=64
@@ -22,6 +23,7 @@ else
   export WINEARCH=win64
   # Debian's `wine` and `wineboot` scripts pick the 32-bit loader whenever it is installed.
   export WINELOADER=/usr/lib/wine/wine64
+  KESTAL_WINE=$WINELOADER # for `exec`, which bypasses the functions below
   wine() { "$WINELOADER" "$@"; }
   wineboot() { "$WINELOADER" wineboot.exe "$@"; }
 fi
