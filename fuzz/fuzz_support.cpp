@@ -50,6 +50,7 @@ void ResetForFuzz()
     memset(&SettingsBlock, 0, sizeof(SettingsBlock));
     memset(StatusText, 0, sizeof(StatusText));
     memset(PathBuffer, 0, sizeof(PathBuffer));
+    memset(&KnownDatabase, 0, sizeof(KnownDatabase));
     ModifiedFlag = 0;
     strcpy(SettingsBlock.folder, FuzzFolder());
 }

@@ -12,9 +12,12 @@ static const char kSettingsName[] = "KSys.dat";
 static const char kDatabaseName[] = "Kestal.dat";
 static const char kTempSuffix[] = ".tmp";
 
-// How often a replace that meets a sharing violation is tried again, and how long apart.
-// Virus scanners and backup tools hold files briefly; a target held for longer still fails.
-enum { kReplaceTries = 4, kReplacePauseMs = 25 };
+// How often a read or a replace that meets a sharing violation is tried, and how long
+// apart. Virus scanners and backup tools hold files briefly; a file held for longer still
+// fails.
+enum { kReplaceTries = 4, kReadTries = 4, kRetryPauseMs = 25 };
+
+KnownFile KnownDatabase;
 
 // Numbers the system calls of one save for the fault hook.
 static int saveCallNumber;
@@ -50,17 +53,76 @@ int ProgramFolder(char* destination)
     return FolderOfPath(module, destination);
 }
 
+static int IsSharingViolation(int error)
+{
+    return error == kErrorSharingViolation || error == kErrorLockViolation;
+}
+
+// Opens path for reading, trying again while another program holds it without sharing.
+static int OpenForRead(const char* path, OsFile* file)
+{
+    int error = 0;
+    for (int attempt = 0; attempt < kReadTries; ++attempt) {
+        if (attempt > 0)
+            OsPause(kRetryPauseMs);
+        error = OsOpenForRead(path, file);
+        if (!IsSharingViolation(error))
+            break;
+    }
+    return error;
+}
+
+// Reads up to length bytes of path into buffer. *got receives how many arrived and *whole
+// whether that was all the file held. A file shorter than length is not an error: the bytes
+// past its end keep their values.
+static int ReadFileBytes(const char* path, void* buffer, uint32_t length, uint32_t* got, int* whole)
+{
+    *got = 0;
+    *whole = 0;
+    int error = 0;
+    for (int attempt = 0; attempt < kReadTries; ++attempt) {
+        if (attempt > 0)
+            OsPause(kRetryPauseMs);
+        OsFile file;
+        error = OsOpenForRead(path, &file);
+        if (error == 0) {
+            error = OsRead(file, buffer, length, got);
+            char probe;
+            uint32_t more = 0;
+            if (error == 0 && OsRead(file, &probe, 1, &more) == 0)
+                *whole = more == 0;
+            OsClose(file);
+        }
+        // Held without sharing, or a locked range: another program has it for a moment.
+        if (!IsSharingViolation(error))
+            break;
+    }
+    return error;
+}
+
 int ReadWholeFile(const char* path, void* buffer, uint32_t length)
 {
-    OsFile file;
-    int error = OsOpenForRead(path, &file);
-    if (error != 0)
-        return error;
-    uint32_t got = 0;
-    error = OsRead(file, buffer, length, &got);
-    OsClose(file);
-    // A file shorter than length is not an error: the bytes past its end keep their values.
-    return error;
+    uint32_t got;
+    int whole;
+    return ReadFileBytes(path, buffer, length, &got, &whole);
+}
+
+// FNV-1a: a change of any byte changes the value, whatever its position.
+static uint64_t HashBytes(uint64_t hash, const unsigned char* bytes, uint32_t length)
+{
+    for (uint32_t i = 0; i < length; ++i)
+        hash = (hash ^ bytes[i]) * 0x100000001B3ull;
+    return hash;
+}
+
+static const uint64_t kHashStart = 0xCBF29CE484222325ull;
+
+static void Remember(const char* path, const void* bytes, uint32_t size)
+{
+    CopyText(path, KnownDatabase.path, sizeof(KnownDatabase.path));
+    KnownDatabase.size = size;
+    KnownDatabase.hash = HashBytes(kHashStart, (const unsigned char*)bytes, size);
+    KnownDatabase.known = 1;
 }
 
 int WriteWholeFile(const char* path, const void* buffer, uint32_t length)
@@ -103,10 +165,9 @@ int WriteWholeFile(const char* path, const void* buffer, uint32_t length)
                 result = 0;
                 break;
             }
-            if (error != kErrorAccessDenied && error != kErrorSharingViolation &&
-                error != kErrorLockViolation)
+            if (error != kErrorAccessDenied && !IsSharingViolation(error))
                 break;
-            OsPause(kReplacePauseMs);
+            OsPause(kRetryPauseMs);
         }
     }
     if (result != 0)
@@ -114,21 +175,28 @@ int WriteWholeFile(const char* path, const void* buffer, uint32_t length)
     return result;
 }
 
-// Builds the path of one of the two files from the folder in the settings block.
+// Builds the path of one of the two files from the folder in the settings block. Returns
+// 0, 3 (path not found) for an empty folder, which would otherwise name a file at the root
+// of the current drive, or 206 when the path does not fit.
 static int BuildPath(const char* name)
 {
     memset(PathBuffer, 0, sizeof(PathBuffer));
-    return JoinPath(SettingsBlock.folder, name, PathBuffer, sizeof(PathBuffer));
+    if (SettingsBlock.folder[0] == 0)
+        return kErrorPathNotFound;
+    if (JoinPath(SettingsBlock.folder, name, PathBuffer, sizeof(PathBuffer)) != 0)
+        return kErrorFilenameTooLong;
+    return 0;
 }
 
 int LoadSettings()
 {
-    if (BuildPath(kSettingsName) != 0)
-        return kErrorFilenameTooLong;
+    int error = BuildPath(kSettingsName);
+    if (error != 0)
+        return error;
     // Read into a copy: a short file replaces only the bytes it holds, and a file that does
     // not describe a usable database changes nothing at all.
     Settings scratch = SettingsBlock;
-    int error = ReadWholeFile(PathBuffer, &scratch, kSettingsFileSize);
+    error = ReadWholeFile(PathBuffer, &scratch, kSettingsFileSize);
     if (error != 0)
         return error;
     if (scratch.count > kSlotCount)
@@ -145,13 +213,22 @@ int SaveSettings()
     return WriteWholeFile(PathBuffer, &SettingsBlock, kSettingsFileSize);
 }
 
+// A database read that fails, or that leaves part of the file unread, makes the file
+// unknown; one that reads all of it remembers what it held.
 int LoadDatabase()
 {
-    if (BuildPath(kDatabaseName) != 0)
-        return kErrorFilenameTooLong;
+    KnownDatabase.known = 0;
+    int error = BuildPath(kDatabaseName);
+    if (error != 0)
+        return error;
     if (SettingsBlock.count > kSlotCount)
         return kErrorInvalidData;
-    return ReadWholeFile(PathBuffer, RecordStore.slots, SettingsBlock.count * (uint32_t)kRecordSize);
+    uint32_t got;
+    int whole;
+    error = ReadFileBytes(PathBuffer, RecordStore.slots, SettingsBlock.count * (uint32_t)kRecordSize, &got, &whole);
+    if (error == 0 && whole)
+        Remember(PathBuffer, RecordStore.slots, got);
+    return error;
 }
 
 int SaveDatabase()
@@ -160,5 +237,41 @@ int SaveDatabase()
         return -1;
     if (SettingsBlock.count > kSlotCount)
         return -1;
-    return WriteWholeFile(PathBuffer, RecordStore.slots, SettingsBlock.count * (uint32_t)kRecordSize);
+    uint32_t length = SettingsBlock.count * (uint32_t)kRecordSize;
+    int result = WriteWholeFile(PathBuffer, RecordStore.slots, length);
+    if (result == 0)
+        Remember(PathBuffer, RecordStore.slots, length);
+    return result;
+}
+
+int DatabaseChangedOnDisk()
+{
+    if (BuildPath(kDatabaseName) != 0)
+        return 0; // no file can be there: the save itself fails and says so
+    OsFile file;
+    int error = OpenForRead(PathBuffer, &file);
+    if (error == kErrorFileNotFound || error == kErrorPathNotFound)
+        return 0;
+    if (error != 0)
+        return 1; // there, but unreadable: nobody can tell what it holds
+    uint64_t hash = kHashStart;
+    uint32_t size = 0;
+    unsigned char chunk[4096];
+    for (;;) {
+        uint32_t got = 0;
+        error = OsRead(file, chunk, sizeof(chunk), &got);
+        if (error != 0 || got == 0)
+            break;
+        hash = HashBytes(hash, chunk, got);
+        size += got;
+        if (size > KnownDatabase.size)
+            break; // larger than the file remembered: no need to read the rest
+    }
+    OsClose(file);
+    if (error != 0)
+        return 1;
+    if (size == 0)
+        return 0;
+    return !KnownDatabase.known || strcmp(KnownDatabase.path, PathBuffer) != 0 ||
+           size != KnownDatabase.size || hash != KnownDatabase.hash;
 }

@@ -37,6 +37,25 @@ int SaveSettings();
 int LoadDatabase();  // reads count x 512 bytes of Kestal.dat into the table
 int SaveDatabase();
 
+// What the database file looked like when this run last read it whole or wrote it: a save
+// asks before it replaces a file that another program, or another copy of this one, has
+// written since. The bytes are hashed rather than the size and time compared: another copy
+// saving as many records within the time stamp's resolution (2 s on FAT), or a file copied
+// back with its old time, would pass a time check; hashing at most 512 KiB costs about a
+// millisecond.
+struct KnownFile {
+    int known;            // 0 until a read of the whole file or a write succeeds
+    char path[kPathSize]; // the file it was
+    uint32_t size;        // its length in bytes
+    uint64_t hash;        // FNV-1a of its bytes
+};
+extern KnownFile KnownDatabase;
+
+// 1 when the database file of the folder now in the settings block exists, holds bytes,
+// and is not what this run last read whole or wrote there (never read, a failed read,
+// another folder, changed since, or unreadable now); 0 when a save may replace it.
+int DatabaseChangedOnDisk();
+
 // Test hook: when set, called before each system call a save makes (create, write, flush,
 // close, replace), numbered from 1 within the save; a non-zero return makes that call fail.
 extern int (*FileFaultHook)(int callNumber);

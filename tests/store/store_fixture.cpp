@@ -101,6 +101,7 @@ void ResetStore()
     std::memset(&SettingsBlock, 0, sizeof(SettingsBlock));
     std::memset(StatusText, 0, sizeof(StatusText));
     std::memset(PathBuffer, 0, sizeof(PathBuffer));
+    std::memset(&KnownDatabase, 0, sizeof(KnownDatabase));
     ModifiedFlag = 0;
     FileFaultHook = nullptr;
 }

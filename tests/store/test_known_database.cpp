@@ -1,0 +1,169 @@
+// A save must never replace, unasked, a database file this run has not read or that has
+// changed since; reads wait out a file held for a moment; an empty folder names no file.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "store_fixture.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+class KnownDatabaseTest : public StoreTest {
+protected:
+    void SetUp() override
+    {
+        StoreTest::SetUp();
+        UseFolder(dir.Path());
+    }
+    void UseFolder(const std::string& folder)
+    {
+        std::memset(SettingsBlock.folder, 0, sizeof(SettingsBlock.folder));
+        std::strncpy(SettingsBlock.folder, folder.c_str(), sizeof(SettingsBlock.folder) - 1);
+    }
+    // A database file of count records written by someone else, as it would be on disk.
+    void WriteForeignDatabase(const std::string& folder, uint32_t count, char fill)
+    {
+        WriteBytes(folder + "Kestal.dat", std::vector<unsigned char>(count * kRecordSize, (unsigned char)fill));
+    }
+    TempFolder dir;
+};
+
+} // namespace
+
+TEST_F(KnownDatabaseTest, MissingAndEmptyFilesSaveWithoutAQuestion)
+{
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+    WriteBytes(dir.File("Kestal.dat"), {});
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+    UseFolder(dir.File("missing\\"));
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+}
+
+TEST_F(KnownDatabaseTest, AFileReadWholeOrWrittenIsKnownUntilItChanges)
+{
+    WriteForeignDatabase(dir.Path(), 3, 'a');
+    EXPECT_EQ(1, DatabaseChangedOnDisk()) << "never read in this run";
+
+    SettingsBlock.count = 3;
+    ASSERT_EQ(0, LoadDatabase());
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+
+    // Another program changes one byte: same size, other contents.
+    std::vector<unsigned char> bytes = ReadBytes(dir.File("Kestal.dat"));
+    ASSERT_EQ(3u * kRecordSize, bytes.size());
+    bytes[700] = 'b';
+    WriteBytes(dir.File("Kestal.dat"), bytes);
+    EXPECT_EQ(1, DatabaseChangedOnDisk());
+
+    // Our own save makes the file known again, and so does reading it back.
+    Add("new");
+    ASSERT_EQ(0, SaveDatabase());
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+    ASSERT_EQ(0, LoadDatabase());
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+
+    // Another copy of the program saved the same number of records since.
+    WriteForeignDatabase(dir.Path(), 4, 'c');
+    EXPECT_EQ(1, DatabaseChangedOnDisk());
+}
+
+TEST_F(KnownDatabaseTest, AnotherFolderOrAFailedReadIsNotKnown)
+{
+    TempFolder other;
+    WriteForeignDatabase(dir.Path(), 2, 'a');
+    WriteForeignDatabase(other.Path(), 2, 'a'); // the same bytes, another file
+    SettingsBlock.count = 2;
+    ASSERT_EQ(0, LoadDatabase());
+    UseFolder(other.Path());
+    EXPECT_EQ(1, DatabaseChangedOnDisk());
+
+    UseFolder(dir.File("missing\\"));
+    EXPECT_EQ(3, LoadDatabase());
+    UseFolder(dir.Path());
+    EXPECT_EQ(1, DatabaseChangedOnDisk()) << "a failed read forgets the file";
+}
+
+TEST_F(KnownDatabaseTest, RecordsBeyondTheCountAreNotReadWhole)
+{
+    // The settings say 2, the file holds 3: a save of 2 would drop the third.
+    WriteForeignDatabase(dir.Path(), 3, 'a');
+    SettingsBlock.count = 2;
+    ASSERT_EQ(0, LoadDatabase());
+    EXPECT_EQ(1, DatabaseChangedOnDisk());
+
+    // Fewer records than the count were all read: the file is known as it is.
+    WriteForeignDatabase(dir.Path(), 1, 'a');
+    ASSERT_EQ(0, LoadDatabase());
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+}
+
+TEST_F(KnownDatabaseTest, AnEmptyFolderNamesNoFileAtTheRootOfTheDrive)
+{
+    UseFolder("");
+    SettingsBlock.count = 1;
+    EXPECT_EQ(3, LoadSettings());
+    EXPECT_EQ(3, LoadDatabase());
+    EXPECT_EQ(-1, SaveSettings());
+    EXPECT_EQ(-1, SaveDatabase());
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+    EXPECT_FALSE(Exists("\\KSys.dat"));
+    EXPECT_FALSE(Exists("\\Kestal.dat"));
+}
+
+#ifdef _WIN32
+namespace {
+
+// Holds a file open without any sharing for a while on another thread, as a backup tool or
+// a virus scanner does.
+struct Holder {
+    HANDLE file;
+    DWORD milliseconds;
+    static DWORD WINAPI Release(void* parameter)
+    {
+        Holder* self = (Holder*)parameter;
+        Sleep(self->milliseconds);
+        CloseHandle(self->file);
+        return 0;
+    }
+};
+
+HANDLE HoldWithoutSharing(const std::string& path)
+{
+    return CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+} // namespace
+
+TEST_F(KnownDatabaseTest, ReadsWaitOutAFileHeldForAMoment)
+{
+    SettingsBlock.count = 2;
+    ASSERT_EQ(0, SaveSettings());
+    WriteForeignDatabase(dir.Path(), 2, 'a');
+
+    Holder brief = {HoldWithoutSharing(dir.File("Kestal.dat")), 30};
+    ASSERT_NE(INVALID_HANDLE_VALUE, brief.file);
+    HANDLE thread = CreateThread(NULL, 0, Holder::Release, &brief, 0, NULL);
+    EXPECT_EQ(0, LoadDatabase());
+    EXPECT_EQ('a', RecordStore.slots[1].website[0]);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
+
+    // Held for longer than the retries last: the sharing violation is the answer, and a
+    // database nobody can read now cannot be told unchanged.
+    HANDLE held = HoldWithoutSharing(dir.File("KSys.dat"));
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(32, LoadSettings());
+    CloseHandle(held);
+    held = HoldWithoutSharing(dir.File("Kestal.dat"));
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    EXPECT_EQ(32, LoadDatabase());
+    EXPECT_EQ(1, DatabaseChangedOnDisk());
+    CloseHandle(held);
+}
+#endif
