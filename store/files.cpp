@@ -250,10 +250,12 @@ int DatabaseChangedOnDisk()
         return 0; // no file can be there: the save itself fails and says so
     OsFile file;
     int error = OpenForRead(PathBuffer, &file);
-    if (error == kErrorFileNotFound || error == kErrorPathNotFound)
+    // Missing: nothing to lose. Access denied (a folder in its place, or no right to it): no
+    // save can replace it either, and the save itself says so.
+    if (error == kErrorFileNotFound || error == kErrorPathNotFound || error == kErrorAccessDenied)
         return 0;
     if (error != 0)
-        return 1; // there, but unreadable: nobody can tell what it holds
+        return 1; // held by another program: nobody can tell what it holds
     uint64_t hash = kHashStart;
     uint32_t size = 0;
     unsigned char chunk[4096];

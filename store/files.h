@@ -53,7 +53,8 @@ extern KnownFile KnownDatabase;
 
 // 1 when the database file of the folder now in the settings block exists, holds bytes,
 // and is not what this run last read whole or wrote there (never read, a failed read,
-// another folder, changed since, or unreadable now); 0 when a save may replace it.
+// another folder, changed since, or held by another program now); 0 when a save may
+// replace it, or when no save could (a missing folder, a folder in the file's place).
 int DatabaseChangedOnDisk();
 
 // Test hook: when set, called before each system call a save makes (create, write, flush,

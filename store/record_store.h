@@ -48,6 +48,7 @@ static_assert(sizeof(((RecordTable*)0)->slots) == kSlotCount * kRecordSize,
 enum {
     kFolderSize = 256,
     kSettingsFileSize = 320,
+    kStoredPasswordLength = 60, // bytes of the password the settings file keeps
     kPathSize = 255
 };
 
@@ -61,7 +62,7 @@ static_assert(offsetof(Settings, count) == 0, "count comes first in the settings
 static_assert(offsetof(Settings, folder) == 4, "folder follows the count");
 static_assert(offsetof(Settings, password) == 260, "password follows the folder");
 static_assert(sizeof(Settings) == 324, "settings block is 324 bytes in memory");
-static_assert(kSettingsFileSize == offsetof(Settings, password) + 60,
+static_assert(kSettingsFileSize == offsetof(Settings, password) + kStoredPasswordLength,
               "the file keeps the first 60 bytes of the password");
 
 extern RecordTable RecordStore;      // the table, its current index

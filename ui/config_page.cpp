@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "fields.h"
 #include "files.h"
 #include "ids.h"
 #include "messages.h"
@@ -63,12 +64,15 @@ static void OnBrowse(HWND page)
         SetDlgItemTextA(page, IDC_CONFIG_PATH, SettingsBlock.folder);
 }
 
-// Takes the new password only when both entries agree.
+// Takes the new password only when both entries agree and can be stored as typed.
 static void OnAccept(HWND page)
 {
     char password[kPasswordSize];
-    GetDlgItemTextA(page, IDC_CONFIG_PASSWORD, password, kPasswordSize - 1);
-    GetDlgItemTextA(page, IDC_CONFIG_CONFIRM, ConfirmationBuffer, kPasswordSize - 1);
+    if (ReadAnsiField(page, IDC_CONFIG_PASSWORD, password, kPasswordSize) != 0 ||
+        ReadAnsiField(page, IDC_CONFIG_CONFIRM, ConfirmationBuffer, kPasswordSize) != 0) {
+        ShowMessage(page, "The password holds characters that cannot be stored. Please re-enter it");
+        return;
+    }
     if (CompareText(password, ConfirmationBuffer, 0) == 0) {
         CopyText(password, SettingsBlock.password, kPasswordSize);
         ShowMessage(page, "Password accepted");
@@ -87,8 +91,15 @@ INT_PTR CALLBACK ConfigPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
 {
     switch (message) {
     case WM_INITDIALOG:
+        // The settings file keeps the first 60 bytes of the password.
+        LimitField(page, IDC_CONFIG_PASSWORD, kStoredPasswordLength);
+        LimitField(page, IDC_CONFIG_CONFIRM, kStoredPasswordLength);
         return TRUE;
     case WM_COMMAND:
+        if (HIWORD(wParam) == EN_MAXTEXT) {
+            SetStatus(kFieldFull);
+            return TRUE;
+        }
         switch (LOWORD(wParam)) {
         case IDC_CONFIG_BROWSE:
             OnBrowse(page);

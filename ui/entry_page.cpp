@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "fields.h"
 #include "ids.h"
 #include "main_window.h"
 #include "messages.h"
@@ -9,21 +10,31 @@
 #include "record_store.h"
 #include "views.h"
 
-// Reads the five fields; the limits leave room for the terminator of each working field.
-static void ReadTypedRecord(HWND page)
+// Reads the five fields into the working record, each at most its size - 2 characters as the
+// fields are limited. Returns 1, and leaves the working record alone, when a field holds a
+// character the ANSI code page cannot hold.
+static int ReadTypedRecord(HWND page)
 {
-    GetDlgItemTextA(page, IDC_ENTRY_WEBSITE, WorkingRecord.website, kWebsiteSize - 1);
-    GetDlgItemTextA(page, IDC_ENTRY_URL, WorkingRecord.url, kUrlSize - 1);
-    GetDlgItemTextA(page, IDC_ENTRY_USER, WorkingRecord.userName, kUserNameSize - 1);
-    GetDlgItemTextA(page, IDC_ENTRY_PASSWORD, WorkingRecord.password, kPasswordSize - 1);
-    GetDlgItemTextA(page, IDC_ENTRY_REMARKS, WorkingRecord.remarks, kRemarksSize - 1);
+    Record typed = {};
+    int refused = ReadAnsiField(page, IDC_ENTRY_WEBSITE, typed.website, kWebsiteSize);
+    refused |= ReadAnsiField(page, IDC_ENTRY_URL, typed.url, kUrlSize);
+    refused |= ReadAnsiField(page, IDC_ENTRY_USER, typed.userName, kUserNameSize);
+    refused |= ReadAnsiField(page, IDC_ENTRY_PASSWORD, typed.password, kPasswordSize);
+    refused |= ReadAnsiField(page, IDC_ENTRY_REMARKS, typed.remarks, kRemarksSize);
+    if (!refused)
+        WorkingRecord = typed;
+    return refused;
 }
 
-// Adds the typed record after checking that it is complete, that there is room, and, for
-// a website or URL already stored, that the user wants it twice.
+// Adds the typed record after checking that it can be stored as typed, that it is
+// complete, that there is room, and, for a website or URL already stored, that the user
+// wants it twice.
 static void OnAdd(HWND page)
 {
-    ReadTypedRecord(page);
+    if (ReadTypedRecord(page) != 0) {
+        SetStatus("The entry holds characters that cannot be stored. Please change them");
+        return;
+    }
     if (WorkingRecord.url[0] == 0 || WorkingRecord.userName[0] == 0 ||
         WorkingRecord.password[0] == 0) {
         SetStatus("No valid website information entered. Please enter the data");
@@ -94,8 +105,18 @@ INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
     (void)lParam;
     switch (message) {
     case WM_INITDIALOG:
+        // What a record keeps of each field, its terminator aside, and one byte less.
+        LimitField(page, IDC_ENTRY_WEBSITE, kWebsiteSize - 2);
+        LimitField(page, IDC_ENTRY_URL, kUrlSize - 2);
+        LimitField(page, IDC_ENTRY_USER, kUserNameSize - 2);
+        LimitField(page, IDC_ENTRY_PASSWORD, kPasswordSize - 2);
+        LimitField(page, IDC_ENTRY_REMARKS, kRemarksSize - 2);
         return TRUE;
     case WM_COMMAND:
+        if (HIWORD(wParam) == EN_MAXTEXT) {
+            SetStatus(kFieldFull);
+            return TRUE;
+        }
         switch (LOWORD(wParam)) {
         case IDC_ENTRY_ADD: OnAdd(page); break;
         case IDC_ENTRY_DELETE: OnDelete(); break;

@@ -2,7 +2,9 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <string.h>
 
+#include "fields.h"
 #include "files.h"
 #include "ids.h"
 #include "messages.h"
@@ -14,6 +16,7 @@ WindowState Window;
 
 static const char kSettingsSaved[] = "System record saved";
 static const char kSettingsNotSaved[] = "Error saving system record";
+static const char kLoadError[] = "Load Error: Unable to load database";
 
 // The text a failed database write shows, by its result code.
 static const char* WriteErrorText(int result)
@@ -64,6 +67,12 @@ static void AddTab(HWND window, const char* text, HWND page)
     SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_INSERTITEMA, 0, (LPARAM)&item);
 }
 
+// The fields that take more text than their width shows: all five of the entry page, and
+// the configuration page's two password fields.
+static const int kEntryFields[] = {IDC_ENTRY_WEBSITE, IDC_ENTRY_URL, IDC_ENTRY_USER, IDC_ENTRY_PASSWORD,
+                                   IDC_ENTRY_REMARKS, 0};
+static const int kConfigFields[] = {IDC_CONFIG_PASSWORD, IDC_CONFIG_CONFIRM, 0};
+
 // Creates the pages and tabs, then loads the settings from the program folder and, when
 // they name records, the database from the folder they name.
 static void OnInitDialog(HWND window)
@@ -72,9 +81,9 @@ static void OnInitDialog(HWND window)
     // Each tab goes in at index 0, so the last one created ends up first.
     Window.listPage = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_LIST), window, ListPageProc, 0);
     AddTab(window, " Password List", Window.listPage);
-    Window.entryPage = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_ENTRY), window, EntryPageProc, 0);
+    Window.entryPage = CreatePageWithScrollingFields(module, IDD_ENTRY, window, EntryPageProc, kEntryFields);
     AddTab(window, " Password Entry ", Window.entryPage);
-    Window.configPage = CreateDialogParamA(module, MAKEINTRESOURCEA(IDD_CONFIG), window, ConfigPageProc, 0);
+    Window.configPage = CreatePageWithScrollingFields(module, IDD_CONFIG, window, ConfigPageProc, kConfigFields);
     AddTab(window, " Configuration ", Window.configPage);
 
     SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_SETCURSEL, 0, 0);
@@ -87,10 +96,20 @@ static void OnInitDialog(HWND window)
     if (result == 0)
         result = LoadSettings();
     if (result == 0 && SettingsBlock.count != 0) {
-        LoadDatabase();
-        ShowCurrentRecord(Window.entryPage);
-        FillList();
-        SetStatus("System record loaded");
+        if (LoadDatabase() > 3) {
+            // Held by another program, or unreadable: show nothing of it. The file is not
+            // known, so a later save asks before it replaces it.
+            SettingsBlock.count = 0;
+            memset(&RecordStore, 0, sizeof(RecordStore));
+            ShowMessage(window, kLoadError);
+        } else {
+            ShowCurrentRecord(Window.entryPage);
+            FillList();
+            // The list fill leaves the last record current; the page shows record 0, and
+            // what the page shows is what Delete and the arrows act on.
+            RecordStore.current = 0;
+            SetStatus("System record loaded");
+        }
     } else if (result > 3) {
         ShowMessage(window, "Error loading system record");
     }
@@ -109,11 +128,23 @@ static void OnTabChanged(HWND window)
     ShowPage(window, (HWND)item.lParam);
 }
 
-// Saves both files when there are unsaved additions, then closes. A save that fails keeps
-// the window open and the additions marked unsaved, so nothing is lost by closing.
+// Before a database save: a file in the folder that this run did not read whole or write,
+// or that changed since (another program, another copy of this one), is replaced only when
+// the user says so. Non-zero when the save may go ahead.
+static int MayReplaceDatabase(HWND window)
+{
+    return !DatabaseChangedOnDisk() ||
+           AskYesNoDefaultNo(window, "The database file in this folder was not loaded or has changed since. Overwrite it?");
+}
+
+// Saves both files when there are unsaved additions, then closes. A save that fails, or
+// that the user declines, keeps the window open and the additions marked unsaved, so
+// nothing is lost by closing.
 static void OnSaveAndClose(HWND window)
 {
     if (ModifiedFlag) {
+        if (!MayReplaceDatabase(window))
+            return;
         int result = SaveDatabase();
         if (result != 0) {
             ShowMessage(window, WriteErrorText(result));
@@ -135,6 +166,8 @@ static void OnSaveAndClose(HWND window)
 // Writes the database and, only when that worked, the settings with the new count.
 static void OnSaveDatabase(HWND window)
 {
+    if (!MayReplaceDatabase(window))
+        return;
     int result = SaveDatabase();
     if (result != 0)
         ShowMessage(window, WriteErrorText(result));
@@ -151,7 +184,7 @@ static void OnLoadDatabase(HWND window)
     if (result == 0)
         ShowMessage(window, "Database loaded into memory");
     else if (result > 3)
-        ShowMessage(window, "Load Error: Unable to load database");
+        ShowMessage(window, kLoadError);
 }
 
 static void OnSaveSettings(HWND window)

@@ -16,6 +16,11 @@ int AskYesNo(HWND owner, const char* text)
     return MessageBoxA(owner, text, kTitle, MB_YESNO) == IDYES;
 }
 
+int AskYesNoDefaultNo(HWND owner, const char* text)
+{
+    return MessageBoxA(owner, text, kTitle, MB_YESNO | MB_DEFBUTTON2) == IDYES;
+}
+
 void SetStatus(const char* text)
 {
     SendMessageA(Window.statusLine, SB_SETTEXTA, 0, (LPARAM)text);

@@ -7,5 +7,7 @@
 void ShowMessage(HWND owner, const char* text);
 // A Yes/No box titled "Password Kestal"; non-zero when the answer is Yes.
 int AskYesNo(HWND owner, const char* text);
+// The same with No as the default button, for questions where Yes risks records.
+int AskYesNoDefaultNo(HWND owner, const char* text);
 // Writes text into the first part of the status line.
 void SetStatus(const char* text);

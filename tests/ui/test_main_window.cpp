@@ -84,7 +84,7 @@ TEST_F(MainWindowTest, StartWithThreeRecordsFillsBothPages)
     StartWith({"alpha", "beta", "gamma"});
     EXPECT_TRUE(boxes.Take().empty());
     EXPECT_EQ("System record loaded", StatusLineText(main));
-    // The entry page shows record 0 while the last record is current.
+    // The entry page shows record 0, and record 0 is current.
     EXPECT_EQ("3", Text(Window.entryPage, 3019));
     EXPECT_EQ("0", Text(Window.entryPage, 3022));
     EXPECT_EQ("alpha", Text(Window.entryPage, 3001));
@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, StartWithThreeRecordsFillsBothPages)
     EXPECT_EQ("user-alpha", Text(Window.entryPage, 3006));
     EXPECT_EQ("pw-alpha", Text(Window.entryPage, 3009));
     EXPECT_EQ("remark", Text(Window.entryPage, 3010));
-    EXPECT_EQ(2u, RecordStore.current);
+    EXPECT_EQ(0u, RecordStore.current);
     ASSERT_EQ(3, ListRowCount());
     const char* names[] = {"alpha", "beta", "gamma"};
     for (int row = 0; row < 3; ++row) {

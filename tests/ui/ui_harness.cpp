@@ -31,7 +31,7 @@ static std::string LeafName(std::string path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-enum { kPickTimer = 0x4B45 };
+enum { kPickTimer = 0x4B45, kAnswerTimer = 0x4B46 };
 
 // Under Wine a selection sent right after the picker opens is sometimes ignored: keep
 // sending it until the tree's selected item is the folder, then confirm.
@@ -82,6 +82,18 @@ static void AnswerPicker(BoxAnswerer* self, HWND picker)
     SetTimer(picker, kPickTimer, 20, PickTick);
 }
 
+// Records which button Enter would press (the focused one, made default by the box) and
+// clicks the queued answer.
+static void CALLBACK AnswerBox(HWND box, UINT, UINT_PTR, DWORD)
+{
+    BoxAnswerer* self = BoxAnswerer::current;
+    KillTimer(box, kAnswerTimer);
+    HWND focus = GetFocus();
+    if (focus != NULL && GetParent(focus) == box && !self->seen_.empty())
+        self->seen_.back().defaultButton = GetDlgCtrlID(focus);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(self->pendingAnswer_, BN_CLICKED), 0);
+}
+
 static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam)
 {
     BoxAnswerer* self = BoxAnswerer::current;
@@ -117,7 +129,9 @@ static LRESULT CALLBACK CbtHook(int code, WPARAM wParam, LPARAM lParam)
             self->answers_.pop_front();
         }
         self->seen_.push_back(box);
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+        self->pendingAnswer_ = answer;
+        // Answered from a timer once the box is up, its default button then chosen.
+        SetTimer(window, kAnswerTimer, 1, AnswerBox);
     }
     return CallNextHookEx(NULL, code, wParam, lParam);
 }

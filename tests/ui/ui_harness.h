@@ -15,6 +15,7 @@ struct BoxSeen {
     std::string caption;
     std::string text;
     std::vector<int> buttons; // ids of the visible buttons, ascending
+    int defaultButton = 0;    // the id of the button that has the focus, which Enter presses
     bool hasIcon = false;
     HWND owner = NULL;
 };
@@ -44,6 +45,7 @@ public:
     std::vector<BoxSeen> seen_;
     std::deque<std::string> folders_;
     std::vector<PickerSeen> pickers_;
+    int pendingAnswer_ = IDOK; // the answer for the box being shown
     std::string pickTarget_; // folder the picker is being pointed at
     int pickTries_ = 0;
 
