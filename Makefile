@@ -1,13 +1,15 @@
 # The front door.
 #   make test    installs what is missing, builds both presets, runs the native tests and
 #                the Windows tests under Wine
-#   make run     builds Kestal.exe and opens it under Wine on this display
+#   make run     builds Kestal.exe and opens it under Wine on this display; the records live in
+#                ~/.local/share/password-kestal (KESTAL_HOME), outside the build tree
+#   make install / make uninstall   the launcher password-kestal and a desktop menu entry
 #   make screenshots   writes docs/config.png, docs/entry.png, docs/list.png
 #   make e2e     one whole session in the real program, driven by mouse and keyboard
 #   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
 #   make bench   prints the benchmark table
 .PHONY: all deps native windows fuzz-build bench-build test test-native test-windows test-fuzz run \
-        screenshots e2e fuzz bench clean
+        screenshots e2e fuzz bench clean install uninstall
 
 FUZZ_SECONDS ?= 600
 
@@ -60,5 +62,12 @@ bench-build: deps
 bench: bench-build windows
 	bash scripts/bench.sh
 
+install: windows
+	bash scripts/install.sh install
+
+uninstall:
+	bash scripts/install.sh uninstall
+
+# Only the build tree: the records and their Wine prefix live in the program folder.
 clean:
 	rm -rf build

@@ -7,7 +7,7 @@ packages=(
   cmake g++ make googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 fonts-wine fonts-liberation
-  xvfb xauth openbox imagemagick xdotool
+  xvfb xauth openbox imagemagick xdotool desktop-file-utils
   clang libclang-rt-14-dev libbenchmark-dev
 )
 

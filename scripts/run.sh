@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Opens the built Kestal.exe under Wine on this display, in the run prefix (which no test
-# touches). The program folder is the folder of the built exe, so the settings and the
-# database are saved there.
+# Opens the freshly built Kestal.exe under Wine on this display, through the same launcher
+# `make install` installs: the program runs from its program folder outside the build tree
+# ($XDG_DATA_HOME/password-kestal, or KESTAL_HOME), in a Wine prefix of its own there, which
+# no test touches. Records an older `make run` left in the build folders move there once.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
@@ -11,12 +12,6 @@ if [ -z "${DISPLAY:-}" ]; then
   exit 1
 fi
 wine_build_runnable
-exe="$KESTAL_WINDOWS_BUILD/app/Kestal.exe"
-if [ ! -f "$exe" ]; then
-  echo "make run: $exe is missing; run 'make windows' first." >&2
-  exit 1
-fi
-wine_use_prefix run
-wine_prepare
-cd "$(dirname "$exe")"
-exec "$KESTAL_WINE" "$exe"
+export KESTAL_EXE="$KESTAL_WINDOWS_BUILD/app/Kestal.exe"
+export KESTAL_MIGRATE_FROM="$KESTAL_ROOT/build/windows/app:$KESTAL_ROOT/build/windows64/app"
+exec "$KESTAL_ROOT/scripts/password-kestal"

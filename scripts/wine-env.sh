@@ -5,28 +5,13 @@
 # wineserver and `wineserver -k` ends every program in it: the tests, screenshots and
 # benchmarks must never share the prefix of a program the user has open.
 KESTAL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers on first start
-
-# The product is a 32-bit program, run by Wine's 32-bit half. Some hosts' kernels execute
-# 64-bit code only (a 32-bit execve fails with "Exec format error"); there the Windows code
-# is built for x86_64 as well and run by the 64-bit loader. KESTAL_WINE_BITS says which, and
-# KESTAL_WINDOWS_BUILD is the build folder whose programs this host can run.
-if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  KESTAL_WINE_BITS=32
+source "$KESTAL_ROOT/scripts/kestal-wine.sh"
+if [ "$KESTAL_WINE_BITS" = 32 ]; then
   KESTAL_WINDOWS_PRESET=windows
-  KESTAL_WINE=wine
-  export WINEARCH=win32
 else
-  KESTAL_WINE_BITS=64
   KESTAL_WINDOWS_PRESET=windows64
-  export WINEARCH=win64
-  # Debian's `wine` and `wineboot` scripts pick the 32-bit loader whenever it is installed.
-  export WINELOADER=/usr/lib/wine/wine64
-  KESTAL_WINE=$WINELOADER # for `exec`, which bypasses the functions below
-  wine() { "$WINELOADER" "$@"; }
-  wineboot() { "$WINELOADER" wineboot.exe "$@"; }
 fi
+# The build folder whose programs this host can run.
 KESTAL_WINDOWS_BUILD="$KESTAL_ROOT/build/$KESTAL_WINDOWS_PRESET"
 
 # Builds the Windows preset this host runs, when it is not the product's own.
@@ -45,9 +30,10 @@ wine_use_prefix() {
   export WINEPREFIX="$KESTAL_ROOT/build/wine-$1$suffix"
 }
 
-# Creates the prefix on first use (about 10 s). The test programs' windows are unmanaged, so
-# that a window or message box that goes away does not wait 2 s for a window manager's
-# answer; Kestal.exe itself stays managed, so that a desktop's window manager frames it.
+# Creates the prefix on first use (about 10 s), with the fonts and colours the pages were
+# laid out with. The test programs' windows are unmanaged, so that a window or message box
+# that goes away does not wait 2 s for a window manager's answer; Kestal.exe itself stays
+# managed, so that a desktop's window manager frames it.
 wine_prepare() {
   local ready="$WINEPREFIX/.kestal-ready-2"
   if [ ! -f "$ready" ]; then
@@ -56,9 +42,10 @@ wine_prepare() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f </dev/null >/dev/null 2>&1
     wine reg add 'HKCU\Software\Wine\AppDefaults\Kestal.exe\X11 Driver' /v Managed /t REG_SZ /d Y /f \
       </dev/null >/dev/null 2>&1
-    wineserver -w
     touch "$ready"
   fi
+  kestal_prefix_look
+  wineserver -w
 }
 
 # A persistent server makes each Wine start take milliseconds instead of seconds.

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <gtest/gtest.h>
 
 #include "files.h"
 #include "main_window.h"
@@ -82,12 +83,51 @@ static void AnswerPicker(BoxAnswerer* self, HWND picker)
     SetTimer(picker, kPickTimer, 20, PickTick);
 }
 
-// Records which button Enter would press (the focused one, made default by the box) and
-// clicks the queued answer.
+// Checks that a box shows its whole text and its whole title, in the fonts of the prefix the
+// tests run in: the text within its static control, the title between the frame and the
+// close box.
+static void ExpectBoxShownWhole(HWND box)
+{
+    char text[1024] = "";
+    HWND label = GetDlgItem(box, 0xFFFF);
+    GetWindowTextA(label, text, sizeof(text));
+    RECT area = {};
+    GetClientRect(label, &area);
+    RECT need = area;
+    HDC dc = GetDC(label);
+    HGDIOBJ old = SelectObject(dc, (HGDIOBJ)SendMessageA(label, WM_GETFONT, 0, 0));
+    DrawTextA(dc, text, -1, &need, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(label, dc);
+    EXPECT_LE(need.right - need.left, area.right - area.left) << "box text cut: " << text;
+    EXPECT_LE(need.bottom - need.top, area.bottom - area.top) << "box text cut: " << text;
+
+    char caption[256] = "";
+    GetWindowTextA(box, caption, sizeof(caption));
+    NONCLIENTMETRICSA metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HFONT font = CreateFontIndirectA(&metrics.lfCaptionFont);
+    dc = GetDC(box);
+    old = SelectObject(dc, font);
+    SIZE title = {};
+    GetTextExtentPoint32A(dc, caption, lstrlenA(caption), &title);
+    SelectObject(dc, old);
+    ReleaseDC(box, dc);
+    DeleteObject(font);
+    RECT frame = {};
+    GetWindowRect(box, &frame);
+    int room = frame.right - frame.left - 2 * GetSystemMetrics(SM_CXDLGFRAME) - GetSystemMetrics(SM_CXSIZE) - 4;
+    EXPECT_LE(title.cx, room) << "box title cut: " << caption << " (box: " << text << ")";
+}
+
+// Checks the box as shown, records which button Enter would press (the focused one, made
+// default by the box) and clicks the queued answer.
 static void CALLBACK AnswerBox(HWND box, UINT, UINT_PTR, DWORD)
 {
     BoxAnswerer* self = BoxAnswerer::current;
     KillTimer(box, kAnswerTimer);
+    ExpectBoxShownWhole(box);
     HWND focus = GetFocus();
     if (focus != NULL && GetParent(focus) == box && !self->seen_.empty())
         self->seen_.back().defaultButton = GetDlgCtrlID(focus);

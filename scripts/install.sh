@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# make install: the launcher `password-kestal` in ~/.local/bin, what it runs (Kestal.exe and
+# the Wine helper) in ~/.local/lib/password-kestal, and a desktop entry in
+# ~/.local/share/applications, so that the program starts from the desktop's menu.
+# make uninstall: removes exactly those, never the records (they stay in the program
+# folder, ~/.local/share/password-kestal).
+#   install.sh install|uninstall
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+bindir=$HOME/.local/bin
+libdir=$HOME/.local/lib/password-kestal
+appdir=${XDG_DATA_HOME:-$HOME/.local/share}/applications
+installed=("$bindir/password-kestal" "$libdir/kestal-wine.sh" "$libdir/Kestal.exe" "$appdir/password-kestal.desktop")
+
+desktop_entry() {
+  cat <<ENTRY
+[Desktop Entry]
+Type=Application
+Version=1.0
+Name=Password Kestal
+GenericName=Password Manager
+Comment=Keep website logins in a small database of your own
+Exec=$bindir/password-kestal
+Icon=dialog-password
+Terminal=false
+Categories=Utility;
+ENTRY
+}
+
+case "${1:-}" in
+install)
+  wine_build_runnable
+  exe="$KESTAL_WINDOWS_BUILD/app/Kestal.exe"
+  [ -f "$exe" ] || { echo "make install: $exe is missing; run 'make windows' first." >&2; exit 1; }
+  mkdir -p "$bindir" "$libdir" "$appdir"
+  install -m 0755 "$KESTAL_ROOT/scripts/password-kestal" "$bindir/password-kestal"
+  install -m 0644 "$KESTAL_ROOT/scripts/kestal-wine.sh" "$libdir/kestal-wine.sh"
+  install -m 0755 "$exe" "$libdir/Kestal.exe"
+  desktop_entry >"$appdir/password-kestal.desktop"
+  chmod 0644 "$appdir/password-kestal.desktop"
+  printf 'installed %s\n' "${installed[@]}"
+  case ":$PATH:" in *":$bindir:"*) ;; *) echo "note: $bindir is not in PATH; the desktop entry names the launcher by its full path" ;; esac
+  ;;
+uninstall)
+  rm -f "${installed[@]}"
+  rmdir "$libdir" 2>/dev/null || true
+  printf 'removed %s\n' "${installed[@]}"
+  echo "The records stay in ${KESTAL_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/password-kestal}."
+  ;;
+*)
+  echo "usage: install.sh install|uninstall" >&2
+  exit 2
+  ;;
+esac

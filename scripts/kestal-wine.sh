@@ -1,0 +1,136 @@
+# Sourced by the project's Wine scripts and by the installed launcher: which Wine this host
+# can run, and the look of a prefix. Needs nothing from the source tree, so `make install`
+# can put it beside the launcher.
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono or Gecko installers on first start
+
+# The product is a 32-bit program, run by Wine's 32-bit half. Some hosts' kernels execute
+# 64-bit code only (a 32-bit execve fails with "Exec format error"); there the Windows code
+# is built for x86_64 as well and run by the 64-bit loader. KESTAL_WINE_BITS says which, and
+# KESTAL_WINE is the loader to start a program with (`exec` bypasses the functions below).
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  KESTAL_WINE_BITS=32
+  KESTAL_WINE=wine
+  export WINEARCH=win32
+else
+  KESTAL_WINE_BITS=64
+  export WINEARCH=win64
+  # Debian's `wine` and `wineboot` scripts pick the 32-bit loader whenever it is installed.
+  export WINELOADER=/usr/lib/wine/wine64
+  KESTAL_WINE=$WINELOADER
+  wine() { "$WINELOADER" "$@"; }
+  wineboot() { "$WINELOADER" wineboot.exe "$@"; }
+fi
+
+# The Windows classic look, as the program has no manifest and is not themed on Windows: the
+# tab control's body then has the pages' grey instead of the white of Wine's light theme.
+# Wine draws the window frames and title bars itself (Decorated=N), as Windows does: a
+# message box is sized for Wine's caption font and its one close box, and a window manager's
+# title bar, with its own font and three buttons, cut the title of a narrow box
+# ("Pas...stal"). Wine's message box is as wide as its text and buttons, never as wide as its
+# title, as Windows makes it: in the bold caption font "Password Kestal" needs 96 pixels and
+# the narrowest box ("Database saved") leaves 86, so the caption font is Tahoma 8 point
+# regular (LOGFONTW: height -11, weight 400), which needs fewer.
+kestal_look_reg() {
+  cat <<'EOF'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows\CurrentVersion\ThemeManager]
+"ThemeActive"="0"
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
+
+[HKEY_CURRENT_USER\Control Panel\Desktop\WindowMetrics]
+"CaptionFont"=hex:f5,ff,ff,ff,00,00,00,00,00,00,00,00,00,00,00,00,90,01,00,\
+  00,00,00,00,00,00,00,00,00,54,00,61,00,68,00,6f,00,6d,00,61,00,00,00,00,\
+  00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,\
+  00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00,00
+
+[HKEY_CURRENT_USER\Control Panel\Colors]
+"ActiveBorder"="212 208 200"
+"ActiveTitle"="10 36 106"
+"AppWorkSpace"="128 128 128"
+"Background"="58 110 165"
+"ButtonAlternateFace"="181 181 181"
+"ButtonDkShadow"="64 64 64"
+"ButtonFace"="212 208 200"
+"ButtonHilight"="255 255 255"
+"ButtonLight"="212 208 200"
+"ButtonShadow"="128 128 128"
+"ButtonText"="0 0 0"
+"GradientActiveTitle"="166 202 240"
+"GradientInactiveTitle"="192 192 192"
+"GrayText"="128 128 128"
+"Hilight"="10 36 106"
+"HilightText"="255 255 255"
+"HotTrackingColor"="0 0 128"
+"InactiveBorder"="212 208 200"
+"InactiveTitle"="128 128 128"
+"InactiveTitleText"="212 208 200"
+"InfoText"="0 0 0"
+"InfoWindow"="255 255 225"
+"Menu"="212 208 200"
+"MenuBar"="212 208 200"
+"MenuHilight"="10 36 106"
+"MenuText"="0 0 0"
+"Scrollbar"="212 208 200"
+"TitleText"="255 255 255"
+"Window"="255 255 255"
+"WindowFrame"="0 0 0"
+"WindowText"="0 0 0"
+EOF
+}
+
+# Gives the prefix in WINEPREFIX (already booted) the fonts and colours the pages were laid
+# out with, once. A new prefix's Fonts folder is empty, so "MS Sans Serif" and "Tahoma"
+# fall back to a wider face that clips labels: links to the fonts Wine ships give its own
+# bitmap MS Sans Serif. Links and registry values survive `wineboot -u`. Sets
+# KESTAL_LOOK_APPLIED=1 when it did the work now: the colours take effect when the prefix's
+# Wine desktop starts again.
+kestal_prefix_look() {
+  local stamp="$WINEPREFIX/.kestal-look-3" fonts="$WINEPREFIX/drive_c/windows/Fonts" f reg
+  KESTAL_LOOK_APPLIED=
+  [ ! -f "$stamp" ] || return 0
+  KESTAL_LOOK_APPLIED=1
+  mkdir -p "$fonts"
+  for f in /usr/share/wine/fonts/*.fon /usr/share/wine/fonts/*.ttf; do
+    [ -e "$f" ] || continue
+    [ -e "$fonts/$(basename "$f")" ] || ln -s "$f" "$fonts/"
+  done
+  reg="$WINEPREFIX/drive_c/kestal-look.reg"
+  kestal_look_reg >"$reg"
+  wine regedit /S 'C:\kestal-look.reg' </dev/null >/dev/null 2>&1
+  rm -f "$reg"
+  touch "$stamp"
+}
+
+# The umask of the running wineserver of WINEPREFIX (files are created by the server, so
+# its umask decides their mode), or nothing when none runs.
+kestal_server_umask() {
+  local pid
+  for pid in $(pgrep -x 'wineserver|wineserver32|wineserver64' 2>/dev/null); do
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      sed -n 's/^Umask:[[:space:]]*//p' "/proc/$pid/status"
+      return 0
+    fi
+  done
+}
+
+# Whether a program whose command line holds name runs in the prefix in WINEPREFIX.
+kestal_prefix_runs() {
+  local pid
+  for pid in $(pgrep -f "$1" 2>/dev/null); do
+    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      return 0
+    fi
+  done
+  return 1
+}
+
+# The Windows form of a Linux folder, as the program sees it through Wine's Z: drive, with
+# its trailing backslash.
+kestal_windows_folder() {
+  local folder=${1%/}/
+  printf 'Z:%s' "${folder//\//\\}"
+}
