@@ -9,7 +9,7 @@
 #   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
 #   make bench   prints the benchmark table
 .PHONY: all deps native windows fuzz-build bench-build test test-native test-windows test-fuzz run \
-        screenshots e2e fuzz bench clean install uninstall
+        screenshots e2e fuzz bench clean install uninstall runnable
 
 FUZZ_SECONDS ?= 600
 
@@ -62,7 +62,12 @@ bench-build: deps
 bench: bench-build windows
 	bash scripts/bench.sh
 
-install: windows
+# The Windows build this host can run: the product's own, or on a host that runs no 32-bit
+# programs the x86_64 build of the same sources.
+runnable: windows
+	bash -c 'source scripts/wine-env.sh && wine_build_runnable'
+
+install: runnable
 	bash scripts/install.sh install
 
 uninstall:

@@ -33,7 +33,7 @@ start() {
   (cd "$work/program" && wine Kestal.exe </dev/null >/dev/null 2>&1 &)
   window=$(timeout 20 xdotool search --sync --name "Password Kestal" | head -n 1)
   sleep 1
-  eval "$(xdotool getwindowgeometry --shell "$window")"
+  wine_client_origin "$window"
 }
 # Clicks at a position relative to the main window's client area.
 at() {
@@ -60,14 +60,14 @@ wait_closed() {
 echo "e2e: first start, no files"
 start
 [ ! -e "$work/program/KSys.dat" ] || fail "settings written at start-up"
-at 135 15 # the "Password Entry" tab
+at 143 15 # the "Password Entry" tab
 while IFS='|' read -r website url user password remarks; do
-  field 182 76 "$website"
-  field 182 107 "$url"
-  field 162 140 "$user"
-  field 157 172 "$password"
-  field 157 205 "$remarks"
-  at 399 95 # Add
+  field 183 82 "$website"
+  field 183 116 "$url"
+  field 163 152 "$user"
+  field 158 187 "$password"
+  field 158 222 "$remarks"
+  at 400 102 # Add
 done <<'ROWS'
 Alpha Mail|https://alpha.example|ann|pw-alpha|first
 Beta Bank|https://beta.example|bob|pw-beta|
@@ -89,22 +89,22 @@ grep -q "Gamma Games" "$work/program/Kestal.dat" || fail "the third entry is mis
 
 echo "e2e: second start, the three entries come back"
 start
-at 135 15
+at 143 15
 shot entry
-at 227 15 # the "Password List" tab
+at 233 15 # the "Password List" tab
 shot list
-at 45 15 # the "Configuration" tab
-at 458 92 # Browse
+at 48 15 # the "Configuration" tab
+at 459 98 # Browse
 sleep 1
 # The picker opens on the Desktop, which this prefix keeps in the work folder's home;
 # Enter presses OK.
 shot picker
 xdotool key Return
 sleep 0.5
-at 148 243 # Save Configuration
+at 149 262 # Save Configuration
 shot configured
 [ -f "$work/home/KSys.dat" ] || fail "no settings file in the chosen folder"
 [ "$(od -An -tu4 -N4 "$work/home/KSys.dat" | tr -d ' ')" = 3 ] || fail "the chosen folder's count is not 3"
-at 151 402 # Quit: nothing was added, so nothing is saved
+at 153 435 # Quit: nothing was added, so nothing is saved
 wait_closed
 echo "e2e: passed (screenshots in build/e2e/)"

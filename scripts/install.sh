@@ -30,9 +30,8 @@ ENTRY
 
 case "${1:-}" in
 install)
-  wine_build_runnable
   exe="$KESTAL_WINDOWS_BUILD/app/Kestal.exe"
-  [ -f "$exe" ] || { echo "make install: $exe is missing; run 'make windows' first." >&2; exit 1; }
+  [ -f "$exe" ] || { echo "make install: $exe is missing; run 'make install' from the source tree." >&2; exit 1; }
   mkdir -p "$bindir" "$libdir" "$appdir"
   install -m 0755 "$KESTAL_ROOT/scripts/password-kestal" "$bindir/password-kestal"
   install -m 0644 "$KESTAL_ROOT/scripts/kestal-wine.sh" "$libdir/kestal-wine.sh"

@@ -31,7 +31,7 @@ trap cleanup EXIT
 window=$(timeout 20 xdotool search --sync --name "Password Kestal" | head -n 1)
 sleep 1
 # The window's client area starts just below the menu bar; the tabs sit 15 pixels down.
-eval "$(xdotool getwindowgeometry --shell "$window")"
+wine_client_origin "$window"
 
 shoot() {
   sleep 0.7
@@ -41,8 +41,8 @@ shoot() {
 }
 
 shoot config
-xdotool mousemove $((X + 135)) $((Y + 15)) click 1
+xdotool mousemove $((X + 143)) $((Y + 15)) click 1
 shoot entry
-xdotool mousemove $((X + 227)) $((Y + 15)) click 1
-xdotool mousemove $((X + 60)) $((Y + 94)) click 1 # select the second row
+xdotool mousemove $((X + 233)) $((Y + 15)) click 1
+xdotool mousemove $((X + 60)) $((Y + 99)) click 1 # select the second row
 shoot list

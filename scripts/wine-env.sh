@@ -18,8 +18,8 @@ KESTAL_WINDOWS_BUILD="$KESTAL_ROOT/build/$KESTAL_WINDOWS_PRESET"
 wine_build_runnable() {
   if [ "$KESTAL_WINDOWS_PRESET" != windows ]; then
     echo "This host runs no 32-bit programs: Wine runs the x86_64 build of the same sources." >&2
-    cmake --preset "$KESTAL_WINDOWS_PRESET" >/dev/null
-    cmake --build --preset "$KESTAL_WINDOWS_PRESET" -j2
+    (cd "$KESTAL_ROOT" && cmake --preset "$KESTAL_WINDOWS_PRESET" >/dev/null &&
+      cmake --build --preset "$KESTAL_WINDOWS_PRESET" -j2)
   fi
 }
 
@@ -60,6 +60,15 @@ wine_server_start() {
 # Ends every program of this prefix, and only of this prefix.
 wine_server_stop() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
+}
+
+# Sets X and Y to the screen position of the main window's client area, just below its menu
+# bar. Wine draws the frames in these prefixes, so the X window starts at the outer frame:
+# 3 pixels of frame, then the title bar and the menu bar (19 + 21 pixels at 96 DPI).
+wine_client_origin() {
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  X=$((X + 3))
+  Y=$((Y + 43))
 }
 
 # Runs the rest of the calling script on a virtual display of its own, unless

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The program as a Linux user runs it, on the display in DISPLAY:
+# - the launcher behind `make run` keeps the program folder outside the build tree, 0700,
+#   with a Wine prefix of its own inside it, and the files a save writes come out 0600;
+#   `make clean` leaves all of it alone;
+# - `make install` in a throwaway HOME gives a desktop entry that desktop-file-validate
+#   accepts and a launcher that opens the window; `make uninstall` removes exactly what
+#   install added and leaves the records.
+#   test_run_home.sh KESTAL_EXE
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+exe=$1
+work=$(mktemp -d "${TMPDIR:-/tmp}/kestal-run-test.XXXXXX")
+source "$root/scripts/kestal-wine.sh"
+wm=""
+
+cleanup() {
+  for prefix in "$work"/home/wine* "$work"/fakehome/.local/share/password-kestal/wine*; do
+    [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
+  done
+  [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+# A window manager, as on a desktop, so that the window takes the keyboard.
+openbox >/dev/null 2>&1 &
+wm=$!
+
+# Starts a launcher, waits for the window, saves the database with File > Save Database
+# (Alt+F, A; the box answered with Enter), closes with Escape, and waits for the launcher.
+save_once() {
+  "$@" >"$work/launcher.log" 2>&1 &
+  local launcher=$! window
+  window=$(timeout 90 xdotool search --sync --name "Password Kestal" | head -n 1) ||
+    fail "no window; launcher said: $(cat "$work/launcher.log")"
+  sleep 1
+  xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
+  xdotool key --delay 150 alt+f a
+  sleep 1
+  xdotool key Return
+  sleep 0.5
+  xdotool key Escape
+  timeout 30 tail --pid="$launcher" -f /dev/null || fail "the program did not close"
+}
+
+mode() { stat -c %a "$1"; }
+
+# The program folder of `make run`, in a throwaway KESTAL_HOME.
+home="$work/home"
+save_once env KESTAL_HOME="$home" KESTAL_EXE="$exe" "$root/scripts/password-kestal"
+case "$(cd "$home" && pwd -P)/" in "$(cd "$root" && pwd -P)/build/"*) fail "the program folder is in the build tree" ;; esac
+[ "$(mode "$home")" = 700 ] || fail "program folder mode $(mode "$home"), not 700"
+for f in KSys.dat Kestal.dat Kestal.exe; do
+  [ -f "$home/$f" ] || fail "$f missing from the program folder"
+done
+for f in KSys.dat Kestal.dat; do
+  [ "$(mode "$home/$f")" = 600 ] || fail "$f mode $(mode "$home/$f"), not 600"
+done
+ls -d "$home"/wine* >/dev/null 2>&1 || fail "no Wine prefix beside the program"
+echo "program folder $(mode "$home"), KSys.dat $(mode "$home/KSys.dat"), Kestal.dat $(mode "$home/Kestal.dat")"
+
+# `make clean` of a tree whose build folder exists leaves the program folder as it was.
+mkdir -p "$work/tree/build/windows"
+cp "$root/Makefile" "$work/tree/"
+before=$(cd "$home" && find . | sort | md5sum)
+make -s -C "$work/tree" clean
+[ ! -e "$work/tree/build" ] || fail "make clean left the build folder"
+[ "$before" = "$(cd "$home" && find . | sort | md5sum)" ] || fail "make clean changed the program folder"
+
+# make install / uninstall in a throwaway HOME.
+fake="$work/fakehome"
+mkdir -p "$fake"
+listing() { (cd "$fake" && find . -path ./.local/share/password-kestal -prune -o \( -type f -o -type l \) -print | sort); }
+empty=$(listing)
+HOME="$fake" XDG_DATA_HOME= bash "$root/scripts/install.sh" install >/dev/null
+desktop="$fake/.local/share/applications/password-kestal.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate refused $desktop"
+launcher=$(sed -n 's/^Exec=//p' "$desktop")
+[ -x "$launcher" ] || fail "the desktop entry names $launcher, which is not there"
+save_once env -u KESTAL_HOME -u KESTAL_EXE HOME="$fake" XDG_DATA_HOME= "$launcher"
+[ -f "$fake/.local/share/password-kestal/Kestal.dat" ] || fail "the installed launcher saved nothing"
+HOME="$fake" XDG_DATA_HOME= bash "$root/scripts/install.sh" uninstall >/dev/null
+[ "$empty" = "$(listing)" ] || fail "uninstall left: $(listing)"
+[ -f "$fake/.local/share/password-kestal/Kestal.dat" ] || fail "uninstall removed the records"
+echo "install, desktop entry, launcher and uninstall: passed"
