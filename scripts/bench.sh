@@ -30,18 +30,21 @@ openbox >/dev/null 2>&1 &
 wm=$!
 wine_use_prefix bench
 wine_prepare
-wine reg add 'HKCU\Software\Wine\AppDefaults\kestal_bare_dialog.exe\X11 Driver' /v Managed /t REG_SZ /d Y /f \
-  </dev/null >/dev/null 2>&1
+for bare in kestal_bare_dialog.exe kestal_bare_pages.exe; do
+  wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$bare\\X11 Driver" /v Managed /t REG_SZ /d Y /f \
+    </dev/null >/dev/null 2>&1
+done
 wine_server_start
 trap 'wine_server_stop; kill $wm 2>/dev/null || true' EXIT
 
 win="$KESTAL_WINDOWS_BUILD"
 run="$out/run"
 rm -rf "$run"
-mkdir -p "$run/full" "$run/empty" "$run/bare" "$run/save"
+mkdir -p "$run/full" "$run/empty" "$run/bare" "$run/pages" "$run/save"
 cp "$win/app/Kestal.exe" "$win/tools/make_demo.exe" "$run/full/"
 cp "$win/app/Kestal.exe" "$run/empty/"
 cp "$win/bench/kestal_bare_dialog.exe" "$run/bare/"
+cp "$win/bench/kestal_bare_pages.exe" "$run/pages/"
 (cd "$run/full" && wine make_demo.exe 1024 </dev/null >/dev/null)
 
 winpath() { echo "Z:$1" | tr / '\\'; }
@@ -51,6 +54,7 @@ launch() {
 launch Startup_full_1024 "$run/full/Kestal.exe" >>"$rows"
 launch Startup_no_files "$run/empty/Kestal.exe" >>"$rows"
 launch Startup_bare_dialog "$run/bare/kestal_bare_dialog.exe" >>"$rows"
+launch Startup_four_templates "$run/pages/kestal_bare_pages.exe" >>"$rows"
 wine "$win/bench/kestal_ui_bench.exe" "$(winpath "$run/save")\\" "$runs" </dev/null >>"$rows"
 
 # name, floor, the most the ratio may be ("-" for none), the most the median may be in
@@ -61,8 +65,9 @@ FindDuplicateMissing FindDuplicateMissing_floor 3 160
 DeleteFirstOf1024 DeleteFirstOf1024_floor 3 160
 LoadDatabase LoadDatabase_floor 3 160
 SaveDatabase SaveDatabase_floor 3 160
-Startup_full_1024 Startup_bare_dialog 1.2 -
-Startup_no_files Startup_bare_dialog - -
+Startup_full_1024 Startup_four_templates 1.1 -
+Startup_no_files Startup_four_templates - -
+Startup_full_1024 Startup_bare_dialog - -
 FillList_1024 FillList_1024_floor 2 -
 SaveAtClose_1024 SaveAtClose_1024_floor 2 -
 '

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "fingerprint.h"
 #include "os_files.h"
 #include "text.h"
 
@@ -107,21 +108,11 @@ int ReadWholeFile(const char* path, void* buffer, uint32_t length)
     return ReadFileBytes(path, buffer, length, &got, &whole);
 }
 
-// FNV-1a: a change of any byte changes the value, whatever its position.
-static uint64_t HashBytes(uint64_t hash, const unsigned char* bytes, uint32_t length)
-{
-    for (uint32_t i = 0; i < length; ++i)
-        hash = (hash ^ bytes[i]) * 0x100000001B3ull;
-    return hash;
-}
-
-static const uint64_t kHashStart = 0xCBF29CE484222325ull;
-
 static void Remember(const char* path, const void* bytes, uint32_t size)
 {
     CopyText(path, KnownDatabase.path, sizeof(KnownDatabase.path));
     KnownDatabase.size = size;
-    KnownDatabase.hash = HashBytes(kHashStart, (const unsigned char*)bytes, size);
+    KnownDatabase.hash = FingerprintOf(bytes, size);
     KnownDatabase.known = 1;
 }
 
@@ -256,7 +247,8 @@ int DatabaseChangedOnDisk()
         return 0;
     if (error != 0)
         return 1; // held by another program: nobody can tell what it holds
-    uint64_t hash = kHashStart;
+    Fingerprint fingerprint;
+    StartFingerprint(&fingerprint);
     uint32_t size = 0;
     unsigned char chunk[4096];
     for (;;) {
@@ -264,7 +256,7 @@ int DatabaseChangedOnDisk()
         error = OsRead(file, chunk, sizeof(chunk), &got);
         if (error != 0 || got == 0)
             break;
-        hash = HashBytes(hash, chunk, got);
+        AddToFingerprint(&fingerprint, chunk, got);
         size += got;
         if (size > KnownDatabase.size)
             break; // larger than the file remembered: no need to read the rest
@@ -275,5 +267,5 @@ int DatabaseChangedOnDisk()
     if (size == 0)
         return 0;
     return !KnownDatabase.known || strcmp(KnownDatabase.path, PathBuffer) != 0 ||
-           size != KnownDatabase.size || hash != KnownDatabase.hash;
+           size != KnownDatabase.size || FinishFingerprint(&fingerprint) != KnownDatabase.hash;
 }

@@ -41,13 +41,13 @@ int SaveDatabase();
 // asks before it replaces a file that another program, or another copy of this one, has
 // written since. The bytes are hashed rather than the size and time compared: another copy
 // saving as many records within the time stamp's resolution (2 s on FAT), or a file copied
-// back with its old time, would pass a time check; hashing at most 512 KiB costs about a
-// millisecond.
+// back with its old time, would pass a time check; fingerprinting at most 512 KiB costs
+// tens of microseconds.
 struct KnownFile {
     int known;            // 0 until a read of the whole file or a write succeeds
     char path[kPathSize]; // the file it was
     uint32_t size;        // its length in bytes
-    uint64_t hash;        // FNV-1a of its bytes
+    uint64_t hash;        // the fingerprint of its bytes (fingerprint.h)
 };
 extern KnownFile KnownDatabase;
 

@@ -51,9 +51,34 @@ save_once() {
 
 mode() { stat -c %a "$1"; }
 
-# The program folder of `make run`, in a throwaway KESTAL_HOME.
+# Writes a settings file naming folder with count records, and a database of count records.
+old_records() {
+  local folder=$1 count=$2 win
+  win=$(kestal_windows_folder "$folder")
+  mkdir -p "$folder"
+  { printf "\\x$(printf %02x "$count")\\x00\\x00\\x00%s" "$win"; head -c $((256 - ${#win} + 60)) /dev/zero; } >"$folder/KSys.dat"
+  for _ in $(seq "$count"); do
+    { printf 'migrated'; head -c 120 /dev/zero; printf 'url'; head -c 381 /dev/zero; }
+  done >"$folder/Kestal.dat"
+}
+
+# The program folder of `make run`, in a throwaway KESTAL_HOME, where the records an older
+# `make run` left in a build folder move once.
 home="$work/home"
-save_once env KESTAL_HOME="$home" KESTAL_EXE="$exe" "$root/scripts/password-kestal"
+old_records "$work/oldbuild" 2
+save_once env KESTAL_HOME="$home" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/none:$work/oldbuild" \
+  "$root/scripts/password-kestal"
+grep -q "moved the records from $work/oldbuild to $home" "$work/launcher.log" || fail "no line about the move"
+[ ! -e "$work/oldbuild/KSys.dat" ] && [ ! -e "$work/oldbuild/Kestal.dat" ] || fail "the old records stayed"
+[ "$(head -c 8 "$home/Kestal.dat")" = migrated ] || fail "the moved records are not in the program folder"
+[ "$(stat -c %s "$home/Kestal.dat")" = 1024 ] || fail "the moved database lost records"
+IFS= read -r -d '' named < <(dd if="$home/KSys.dat" bs=1 skip=4 count=256 2>/dev/null) || true
+[ "$named" = "$(kestal_windows_folder "$home")" ] || fail "the settings name $named, not the program folder"
+# A second move never overwrites what the program folder holds.
+old_records "$work/oldbuild" 1
+save_once env KESTAL_HOME="$home" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/oldbuild" \
+  "$root/scripts/password-kestal"
+[ -e "$work/oldbuild/Kestal.dat" ] && [ "$(stat -c %s "$home/Kestal.dat")" = 1024 ] || fail "a second move overwrote records"
 case "$(cd "$home" && pwd -P)/" in "$(cd "$root" && pwd -P)/build/"*) fail "the program folder is in the build tree" ;; esac
 [ "$(mode "$home")" = 700 ] || fail "program folder mode $(mode "$home"), not 700"
 for f in KSys.dat Kestal.dat Kestal.exe; do

@@ -1,9 +1,11 @@
 // A save must never replace, unasked, a database file this run has not read or that has
 // changed since; reads wait out a file held for a moment; an empty folder names no file.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "fingerprint.h"
 #include "store_fixture.h"
 
 #ifdef _WIN32
@@ -167,3 +169,27 @@ TEST_F(KnownDatabaseTest, ReadsWaitOutAFileHeldForAMoment)
     CloseHandle(held);
 }
 #endif
+
+TEST(Fingerprint, IsTheSameFedInAnyPiecesAndSeesEveryByte)
+{
+    std::vector<unsigned char> bytes(1000);
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = (unsigned char)(i * 131 + 7);
+    const uint64_t whole = FingerprintOf(bytes.data(), (uint32_t)bytes.size());
+    for (uint32_t piece : {1u, 3u, 31u, 32u, 33u, 100u, 999u}) {
+        Fingerprint f;
+        StartFingerprint(&f);
+        for (uint32_t at = 0; at < bytes.size(); at += piece)
+            AddToFingerprint(&f, &bytes[at], std::min<uint32_t>(piece, (uint32_t)bytes.size() - at));
+        EXPECT_EQ(whole, FinishFingerprint(&f)) << "pieces of " << piece;
+    }
+    // A change of any one byte, a shorter run or a longer one, changes the value.
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] ^= 0x01;
+        EXPECT_NE(whole, FingerprintOf(bytes.data(), (uint32_t)bytes.size())) << "byte " << i;
+        bytes[i] ^= 0x01;
+    }
+    EXPECT_NE(whole, FingerprintOf(bytes.data(), (uint32_t)bytes.size() - 1));
+    bytes.push_back(0);
+    EXPECT_NE(whole, FingerprintOf(bytes.data(), (uint32_t)bytes.size()));
+}
