@@ -9,6 +9,7 @@
 #include "ids.h"
 #include "messages.h"
 #include "pages.h"
+#include "version.h"
 #include "record_store.h"
 #include "views.h"
 
@@ -195,7 +196,7 @@ static void OnSaveSettings(HWND window)
 
 static void OnAbout(HWND window)
 {
-    ShowMessage(window, "Password Kestal\nVersion 1.0.0\n\nA small password manager.");
+    ShowMessage(window, "Password Kestal\nVersion " KESTAL_VERSION_TEXT "\n\nA small password manager.");
 }
 
 // The page that control sits on, or NULL when it is not a control of a page.

@@ -1,0 +1,24 @@
+// The tool's commands. Each reads and writes the two files of a database folder through
+// the program's own routines, and returns the process exit status: 0 done (nothing found),
+// 1 done with findings or skipped rows, 2 nothing could be done.
+#pragma once
+
+#include <string>
+
+struct Options {
+    std::string folder = ".";     // the database folder
+    int codePage = 1252;          // of the text in the files
+    bool passwords = false;       // list: show them
+    std::string format;           // export, import: a format name
+    std::string output;           // export: a file instead of standard output
+    bool force = false;           // export: replace an existing file
+    std::string input;            // import: the CSV file
+    bool dryRun = false;          // import: report only
+    bool allowDuplicates = false; // import
+};
+
+int Check(const Options& o);
+int List(const Options& o);
+int Export(const Options& o);
+int Import(const Options& o);
+int Recover(const Options& o);

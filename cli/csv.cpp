@@ -1,0 +1,92 @@
+#include "csv.h"
+
+namespace csv {
+
+bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error)
+{
+    rows->clear();
+    size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    int line = 1;
+    while (at < text.size()) {
+        Row row;
+        row.line = line;
+        for (;;) {
+            std::string field;
+            if (at < text.size() && text[at] == '"') {
+                int opened = line;
+                ++at;
+                for (;;) {
+                    if (at >= text.size()) {
+                        *error = "line " + std::to_string(opened) + ": a quoted field never ends";
+                        return false;
+                    }
+                    char c = text[at++];
+                    if (c == '"') {
+                        if (at < text.size() && text[at] == '"') {
+                            field.push_back('"');
+                            ++at;
+                            continue;
+                        }
+                        break;
+                    }
+                    if (c == '\n')
+                        ++line;
+                    field.push_back(c);
+                }
+                if (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r') {
+                    *error = "line " + std::to_string(line) + ": text after a closing quote";
+                    return false;
+                }
+            } else {
+                while (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r')
+                    field.push_back(text[at++]);
+            }
+            row.fields.push_back(field);
+            if (at < text.size() && text[at] == ',') {
+                ++at;
+                continue;
+            }
+            break;
+        }
+        // The line end: LF, CRLF, a lone CR, or the end of the text.
+        if (at < text.size() && text[at] == '\r')
+            ++at;
+        if (at < text.size() && text[at] == '\n')
+            ++at;
+        ++line;
+        rows->push_back(row);
+    }
+    return true;
+}
+
+static bool NeedsQuotes(const std::string& field)
+{
+    if (field.find_first_of(",\"\r\n") != std::string::npos)
+        return true;
+    return !field.empty() && (field.front() == ' ' || field.back() == ' ');
+}
+
+std::string FormatRow(const std::vector<std::string>& fields, bool quoteAll)
+{
+    std::string line;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            line.push_back(',');
+        const std::string& f = fields[i];
+        if (quoteAll || NeedsQuotes(f)) {
+            line.push_back('"');
+            for (char c : f) {
+                if (c == '"')
+                    line.push_back('"');
+                line.push_back(c);
+            }
+            line.push_back('"');
+        } else {
+            line += f;
+        }
+    }
+    line.push_back('\n');
+    return line;
+}
+
+} // namespace csv

@@ -1,0 +1,25 @@
+// Comma-separated values as RFC 4180 has them: fields in double quotes may hold commas,
+// line breaks and doubled quotes; lines end with LF or CRLF; the last line may lack its end.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace csv {
+
+struct Row {
+    int line = 0;                    // the line of the file the row starts on, from 1
+    std::vector<std::string> fields;
+};
+
+// Splits text into rows; a leading UTF-8 byte order mark is skipped. False, with *error
+// saying where, when a quoted field never ends or a quote stands inside an unquoted field's
+// text in a way that cannot be read.
+bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error);
+
+// A row of fields as a line ending in LF. With quoteAll every field is quoted (KeePassXC's
+// own export); otherwise only the fields that need it (a comma, a quote, a line break, or a
+// space at either end).
+std::string FormatRow(const std::vector<std::string>& fields, bool quoteAll);
+
+} // namespace csv

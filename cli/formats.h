@@ -1,0 +1,45 @@
+// The interchange formats: what an entry is between the tool and another password manager,
+// how each CSV format lays it out, and how an imported file's header names its format.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "csv.h"
+
+// One login, as UTF-8 text.
+struct Entry {
+    std::string title;    // the record's website
+    std::string url;
+    std::string userName;
+    std::string password;
+    std::string notes;    // the record's remarks
+    int line = 0;         // where an imported entry starts in its file
+};
+
+namespace formats {
+
+// The group (or folder) every exported entry goes into.
+extern const char kGroup[];
+
+enum Format { kUnknown, kKeePassXml, kKeePassXcCsv, kBitwardenCsv, kBrowserCsv, kFirefoxCsv };
+
+// The format of a --format name ("keepass-xml", "keepassxc-csv", "bitwarden-csv",
+// "browser-csv", "firefox-csv"), or kUnknown.
+Format ByName(const std::string& name);
+
+// The CSV document of entries in one of the CSV formats, header first.
+std::string CsvDocument(Format format, const std::vector<Entry>& entries);
+
+// The format whose header row this is (case and surrounding spaces aside), or kUnknown.
+Format ByHeader(const std::vector<std::string>& header);
+
+// Reads the entry of a data row in format. False, with *why, for a row that holds no login
+// (a Bitwarden note or card, a row of too few fields).
+bool EntryOfRow(Format format, const csv::Row& row, Entry* entry, std::string* why);
+
+// The host of a URL: what lies between "scheme://" (and any "user@") and the next '/', '?',
+// '#' or ':'. Empty when there is none.
+std::string HostOf(const std::string& url);
+
+} // namespace formats

@@ -1,0 +1,107 @@
+// kestal-tool: checks, lists, exports, imports and recovers the two files of a Password
+// Kestal database folder. Exit status: 0 done, 1 done with findings or skipped rows, 2 usage
+// errors and files that could not be read or written.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "CLI.hpp" // CLI11, from its own folder: the MinGW build must not see the system headers beside it
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#else
+#include <sys/stat.h>
+#endif
+
+#include "commands.h"
+#include "version.h"
+
+namespace {
+
+void AddFolder(CLI::App* command, Options* o)
+{
+    command->add_option("FOLDER", o->folder, "database folder holding KSys.dat and Kestal.dat (default: .)");
+}
+
+void AddCodePage(CLI::App* command, Options* o)
+{
+    command->add_option("--codepage", o->codePage, "the ANSI code page the files were written in (1250-1258)")
+        ->check(CLI::Range(1250, 1258))
+        ->default_val(1252);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+#ifdef _WIN32
+    // The same bytes as the Linux build: no "\n" turned into "\r\n".
+    _setmode(_fileno(stdout), _O_BINARY);
+#else
+    umask(077); // the files it writes hold passwords: its owner's alone
+#endif
+    Options o;
+    CLI::App app("Checks, lists, exports, imports and recovers the two files (KSys.dat, Kestal.dat) of a "
+                 "Password Kestal database folder.",
+                 "kestal-tool");
+    app.set_version_flag("--version", std::string("kestal-tool ") + KESTAL_VERSION_TEXT);
+    app.require_subcommand(1);
+
+    CLI::App* check = app.add_subcommand("check", "report what is wrong with the files; exit 1 when anything is");
+    AddFolder(check, &o);
+
+    CLI::App* list = app.add_subcommand("list", "one line a record: index, website, URL, user name");
+    AddFolder(list, &o);
+    list->add_flag("--passwords", o.passwords, "show the passwords too");
+    AddCodePage(list, &o);
+
+    CLI::App* exportCommand = app.add_subcommand("export", "write the records for another password manager");
+    AddFolder(exportCommand, &o);
+    exportCommand->add_option("--format", o.format, "keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv")
+        ->required();
+    exportCommand->add_option("--output,-o", o.output, "write to FILE (created readable by you only)");
+    exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
+    AddCodePage(exportCommand, &o);
+
+    CLI::App* importCommand = app.add_subcommand("import", "append the entries of a CSV file to the database");
+    importCommand->add_option("FILE", o.input, "CSV of KeePassXC, Bitwarden, a browser or Firefox")->required();
+    AddFolder(importCommand, &o);
+    importCommand->add_option("--format", o.format,
+                              "keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv (default: from the header)");
+    importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");
+    importCommand->add_flag("--allow-duplicates", o.allowDuplicates, "import entries whose website or URL is stored");
+    AddCodePage(importCommand, &o);
+
+    CLI::App* recover = app.add_subcommand("recover", "write settings that make the program find every record");
+    AddFolder(recover, &o);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "kestal-tool: %s\nRun 'kestal-tool --help' for usage.\n", e.what());
+        return 2;
+    }
+
+    try {
+        if (check->parsed())
+            return Check(o);
+        if (list->parsed())
+            return List(o);
+        if (exportCommand->parsed())
+            return Export(o);
+        if (importCommand->parsed())
+            return Import(o);
+        return Recover(o);
+    } catch (const std::exception& e) {
+        // A file system error the commands did not expect: one line, no trace.
+        std::fprintf(stderr, "kestal-tool: %s\n", e.what());
+        return 2;
+    }
+}

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# kestal-tool as a user meets it on the command line: conventional help, version, errors and
+# exit statuses; export files private and never partial; list for terminals and pipes;
+# check and recover on a folder copied from elsewhere.
+#   command_line.sh KESTAL_TOOL
+set -uo pipefail
+tool=$1
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/kestal-cli-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+failures=0
+expect() { # expect STATUS DESCRIPTION COMMAND...
+  local want=$1 what=$2
+  shift 2
+  "$@" >"$work/out" 2>"$work/err"
+  local got=$?
+  if [ "$got" != "$want" ]; then
+    echo "FAILED: $what: exit $got, not $want"; sed 's/^/  /' "$work/err"
+    failures=$((failures + 1))
+  fi
+}
+check() { # check DESCRIPTION TEST...
+  local what=$1
+  shift
+  if ! "$@"; then
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+
+version=$(sed -n 's/^#define KESTAL_VERSION_TEXT "\(.*\)"/\1/p' "$root/resources/version.h")
+expect 0 "--version" "$tool" --version
+check "--version names $version" grep -qx "kestal-tool $version" "$work/out"
+expect 0 "--help" "$tool" --help
+check "--help lists the commands" grep -q "recover" "$work/out"
+expect 2 "no command" "$tool"
+expect 2 "an unknown option" "$tool" list --colour
+check "one line for a usage error, then the hint" test "$(wc -l <"$work/err")" -le 3
+expect 2 "an unknown code page" "$tool" list --codepage 437
+expect 2 "a folder with no files" "$tool" list "$work/nowhere"
+check "its message names the problem" grep -q "no settings file" "$work/err"
+
+# A database of two records, imported from a browser's CSV.
+printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,\nBank,https://bank.example,bob,pw,\n' >"$work/in.csv"
+mkdir "$work/db"
+expect 0 "import into an empty folder" "$tool" import "$work/in.csv" "$work/db"
+check "the summary line" grep -qx "2 imported, 0 skipped" "$work/out"
+check "the files are private" test "$(stat -c %a "$work/db/Kestal.dat") $(stat -c %a "$work/db/KSys.dat")" = "600 600"
+
+expect 0 "export to a file" "$tool" export "$work/db" --format browser-csv --output "$work/out.csv"
+check "the export file is its owner's alone" test "$(stat -c %a "$work/out.csv")" = 600
+check "one line on standard error warns of the clear text" grep -q "clear text" "$work/err"
+expect 2 "export over an existing file" "$tool" export "$work/db" --format browser-csv -o "$work/out.csv"
+expect 2 "export without --format" "$tool" export "$work/db"
+expect 2 "export into a missing folder" "$tool" export "$work/db" --format keepass-xml -o "$work/no/such/dir/x.xml"
+check "no partial or temporary file is left" test -z "$(ls "$work/no" 2>/dev/null; ls "$work" | grep '\.tmp$')"
+
+"$tool" list "$work/db" >"$work/listed"
+check "list to a pipe is tab-separated" grep -qP '^0\tMail\thttps://mail.example\tann$' "$work/listed"
+check "list hides passwords" test -z "$(grep s3cret "$work/listed")"
+"$tool" list "$work/db" --passwords | grep -qP '\ts3cret$'
+check "--passwords shows them" test $? = 0
+if command -v script >/dev/null; then
+  script -qc "$tool list $work/db" /dev/null | tr -d '\r' >"$work/tty"
+  check "list on a terminal aligns its columns" grep -q '^1  Bank  https://bank.example  bob' "$work/tty"
+fi
+
+expect 0 "check of a sound folder" "$tool" check "$work/db"
+check "it says so" grep -qx "no findings" "$work/out"
+
+# The folder moved elsewhere, one more record in the file than the settings count, and a
+# stray temporary file: check finds each, recover mends the settings.
+cp -r "$work/db" "$work/moved"
+cat "$work/moved/Kestal.dat" <(head -c 512 "$work/moved/Kestal.dat") >"$work/moved/grown" && mv "$work/moved/grown" "$work/moved/Kestal.dat"
+: >"$work/moved/Kestal.dat.tmp"
+expect 1 "check of a moved folder" "$tool" check "$work/moved"
+check "check reports the other folder" grep -q "would look for the database there" "$work/out"
+check "check reports the record beyond the count" grep -q "1 records beyond the count" "$work/out"
+check "check reports the duplicate" grep -q "record 2: same website or URL as record 0" "$work/out"
+check "check reports the stray temporary file" grep -q "Kestal.dat.tmp" "$work/out"
+old=$(od -An -tx1 -j260 -N60 "$work/moved/KSys.dat")
+expect 0 "recover" "$tool" recover "$work/moved"
+check "recover says what changed" grep -q "count: 2 -> 3" "$work/out"
+check "the old settings are kept" cmp -s "$work/db/KSys.dat" "$work/moved/KSys.dat.bak"
+check "the password is kept" test "$old" = "$(od -An -tx1 -j260 -N60 "$work/moved/KSys.dat")"
+expect 0 "recover again changes nothing" "$tool" recover "$work/moved"
+check "and says so" grep -q "nothing to change" "$work/out"
+check "no second backup" test ! -e "$work/moved/KSys.dat.bak.1"
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures failed"
+  exit 1
+fi
+echo "command line: all passed"

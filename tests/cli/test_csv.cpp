@@ -1,0 +1,66 @@
+// The CSV reader and writer, on the edge cases the managers' files hold.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "csv.h"
+
+namespace {
+
+std::vector<std::vector<std::string>> Fields(const std::vector<csv::Row>& rows)
+{
+    std::vector<std::vector<std::string>> out;
+    for (const csv::Row& r : rows)
+        out.push_back(r.fields);
+    return out;
+}
+
+using Table = std::vector<std::vector<std::string>>;
+
+} // namespace
+
+TEST(Csv, QuotedFieldsHoldCommasQuotesAndLineBreaks)
+{
+    std::vector<csv::Row> rows;
+    std::string error;
+    ASSERT_TRUE(csv::Parse("a,\"b,c\",\"say \"\"hi\"\"\"\r\n\"two\nlines\",,x\n\"\"\n", &rows, &error)) << error;
+    EXPECT_EQ((Table{{"a", "b,c", "say \"hi\""}, {"two\nlines", "", "x"}, {""}}), Fields(rows));
+    ASSERT_EQ(3u, rows.size());
+    EXPECT_EQ(1, rows[0].line);
+    EXPECT_EQ(2, rows[1].line);
+    EXPECT_EQ(4, rows[2].line); // the line break inside the quotes counts
+}
+
+TEST(Csv, ByteOrderMarkLineEndsAndALastLineWithoutItsEnd)
+{
+    std::vector<csv::Row> rows;
+    std::string error;
+    ASSERT_TRUE(csv::Parse("\xEF\xBB\xBFurl,user\r\nhttps://a,me", &rows, &error));
+    EXPECT_EQ((Table{{"url", "user"}, {"https://a", "me"}}), Fields(rows));
+    ASSERT_TRUE(csv::Parse("x\r\n\"y\"", &rows, &error));
+    EXPECT_EQ((Table{{"x"}, {"y"}}), Fields(rows));
+    ASSERT_TRUE(csv::Parse("", &rows, &error));
+    EXPECT_TRUE(rows.empty());
+}
+
+TEST(Csv, BrokenQuotingIsAnErrorWithItsLine)
+{
+    std::vector<csv::Row> rows;
+    std::string error;
+    EXPECT_FALSE(csv::Parse("a,b\nc,\"never\nends", &rows, &error));
+    EXPECT_NE(std::string::npos, error.find("line 2")) << error;
+    EXPECT_FALSE(csv::Parse("\"a\"b,c\n", &rows, &error));
+    EXPECT_NE(std::string::npos, error.find("line 1")) << error;
+}
+
+TEST(Csv, WriterQuotesWhatNeedsItAndReadsBackTheSame)
+{
+    std::vector<std::string> fields = {"plain", "a,b", "say \"x\"", "two\nlines", " edge", ""};
+    EXPECT_EQ("plain,\"a,b\",\"say \"\"x\"\"\",\"two\nlines\",\" edge\",\n", csv::FormatRow(fields, false));
+    EXPECT_EQ("\"plain\",\"\"\n", csv::FormatRow({"plain", ""}, true));
+    std::vector<csv::Row> rows;
+    std::string error;
+    ASSERT_TRUE(csv::Parse(csv::FormatRow(fields, false) + csv::FormatRow(fields, true), &rows, &error));
+    EXPECT_EQ((Table{fields, fields}), Fields(rows));
+}

@@ -1,0 +1,156 @@
+// Import: each row through the program's own rules, in the program's order, reported when
+// skipped; the files saved as the program saves them, or not at all.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "cli_fixture.h"
+
+namespace {
+
+const char kBrowserHeader[] = "name,url,username,password,note\n";
+
+class ImportTest : public CliTest {};
+
+} // namespace
+
+TEST_F(ImportTest, RowsGoThroughTheProgramsRules)
+{
+    std::string text = std::string(kBrowserHeader) +
+                       "Mail,https://mail.example,ann,pw1,first\n"               // line 2: imported
+                       ",https://no-user.example,,pw,\n"                          // 3: empty user name
+                       "Long," + std::string(128, 'u') + ",bob,pw,\n" +           // 4: URL of 128 bytes
+                       "Max," + std::string(127, 'm') + ",bob,pw,\n" +            // 5: URL of 127 bytes fits
+                       "Cyr,https://c.example,\xD0\xB8\xD0\xBC\xD1\x8F,pw,\n"     // 6: Cyrillic refused
+                       "\"Two\nlines\",https://t.example,cy,\"p\r\nw\",\xC3\xA9\xE2\x82\xAC\n" // 7-8
+                       "MAIL,https://other.example,x,y,\n"                         // 9: website stored
+                       "Other,HTTPS://MAIL.EXAMPLE,x,y,\n"                         // 10: URL stored
+                       "\n"                                                        // blank
+                       "Last,https://last.example,z,w\n";                          // 12: no note column
+    Options o = ImportOf(text);
+    EXPECT_EQ(1, Import(o));
+    std::vector<Record> records = Records();
+    ASSERT_EQ(4u, records.size());
+    EXPECT_EQ(4u, CountOnDisk());
+    EXPECT_STREQ("Mail", records[0].website);
+    EXPECT_STREQ("first", records[0].remarks);
+    EXPECT_EQ(std::string(127, 'm'), std::string(records[1].url, strnlen(records[1].url, 128)));
+    EXPECT_STREQ("Two lines", records[2].website); // line breaks become spaces
+    EXPECT_STREQ("p w", records[2].password);
+    EXPECT_STREQ("\xE9\x80", records[2].remarks);   // Windows-1252 bytes
+    EXPECT_STREQ("Last", records[3].website);
+
+    // --allow-duplicates takes the two rows that matched stored records.
+    ResetStore();
+    o.allowDuplicates = true;
+    o.input = Write("more.csv", std::string(kBrowserHeader) + "MAIL,https://other.example,x,y,\n");
+    EXPECT_EQ(0, Import(o));
+    EXPECT_EQ(5u, CountOnDisk());
+}
+
+TEST_F(ImportTest, NewFilesNameTheFolderAndExistingSettingsKeepTheirs)
+{
+    Options o = ImportOf(std::string(kBrowserHeader) + "A,https://a.example,me,pw,\n");
+    ASSERT_EQ(0, Import(o));
+    std::vector<unsigned char> settings = ReadBytes(dir.File("db\\KSys.dat"));
+    ASSERT_EQ(320u, settings.size());
+    std::string folder((const char*)&settings[4]);
+#ifdef _WIN32
+    EXPECT_EQ(dir.File("db\\"), folder);
+#else
+    std::string expected = "Z:" + dir.File("db\\");
+    EXPECT_EQ(expected, folder);
+#endif
+
+    // An existing settings file keeps its folder field and password; only the count moves.
+    Settings kept = {};
+    std::memcpy(&kept, settings.data(), 320);
+    std::strcpy(kept.folder, "C:\\Elsewhere\\");
+    std::strcpy(kept.password, "secret");
+    WriteBytes(dir.File("db\\KSys.dat"), std::vector<unsigned char>((unsigned char*)&kept, (unsigned char*)&kept + 320));
+    ResetStore();
+    o.input = Write("b.csv", std::string(kBrowserHeader) + "B,https://b.example,me,pw,\n");
+    ASSERT_EQ(0, Import(o));
+    settings = ReadBytes(dir.File("db\\KSys.dat"));
+    ASSERT_EQ(320u, settings.size());
+    Settings now = {};
+    std::memcpy(&now, settings.data(), 320);
+    EXPECT_EQ(2u, now.count);
+    EXPECT_STREQ("C:\\Elsewhere\\", now.folder);
+    EXPECT_STREQ("secret", now.password);
+    EXPECT_EQ(2u, Records().size());
+}
+
+TEST_F(ImportTest, NothingIsWrittenWhenTheInputOrTheFolderCannotBeTrusted)
+{
+    // Unknown header, a broken quote, a dry run: no file appears.
+    Options o = ImportOf("title,login\nA,B\n");
+    EXPECT_EQ(2, Import(o));
+    o.input = Write("broken.csv", std::string(kBrowserHeader) + "\"A,https://a,me,pw\n");
+    EXPECT_EQ(2, Import(o));
+    o.input = Write("ok.csv", std::string(kBrowserHeader) + "A,https://a.example,me,pw,\n");
+    o.dryRun = true;
+    EXPECT_EQ(0, Import(o));
+    EXPECT_FALSE(Exists(dir.File("db\\Kestal.dat")));
+    EXPECT_FALSE(Exists(dir.File("db\\KSys.dat")));
+
+    // A database holding records its settings do not count would lose them: refused, and
+    // both files stay as they were.
+    o.dryRun = false;
+    ASSERT_EQ(0, Import(o));
+    std::vector<unsigned char> database = ReadBytes(dir.File("db\\Kestal.dat"));
+    database.resize(3 * 512, 'x');
+    WriteBytes(dir.File("db\\Kestal.dat"), database);
+    std::vector<unsigned char> settings = ReadBytes(dir.File("db\\KSys.dat"));
+    ResetStore();
+    o.input = Write("c.csv", std::string(kBrowserHeader) + "C,https://c.example,me,pw,\n");
+    EXPECT_EQ(2, Import(o));
+    EXPECT_EQ(database, ReadBytes(dir.File("db\\Kestal.dat")));
+    EXPECT_EQ(settings, ReadBytes(dir.File("db\\KSys.dat")));
+}
+
+TEST_F(ImportTest, HeadersOfEachManagerAreRecognised)
+{
+    struct Case {
+        std::string file;
+        const char* website;
+        const char* notes;
+    } cases[] = {
+        {"\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\",\"TOTP\",\"Icon\",\"Last Modified\","
+         "\"Created\"\n\"Root\",\"Kx\",\"u\",\"p\",\"https://kx.example\",\"n\",\"\",\"0\",\"\",\"\"\n",
+         "Kx", "n"},
+        {"folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\n"
+         ",,note,Secret note,text,,0,,,,\n"
+         ",1,login,Bw,n,,0,https://bw.example,u,p,\n",
+         "Bw", "n"},
+        {"NAME, URL ,Username,Password\nBr,https://br.example,u,p\n", "Br", ""},
+        {"\"url\",\"username\",\"password\",\"httpRealm\",\"formActionOrigin\",\"guid\",\"timeCreated\","
+         "\"timeLastUsed\",\"timePasswordChanged\"\r\n\"https://user@fx.example:8443/login\",\"u\",\"p\",,"
+         "\"\",\"{1}\",\"1\",\"2\",\"3\"",
+         "fx.example", ""},
+    };
+    for (const Case& c : cases) {
+        ResetStore();
+        RemovePath(dir.File("db"));
+        Options o = ImportOf(c.file);
+        int status = Import(o);
+        std::vector<Record> records = Records();
+        ASSERT_EQ(1u, records.size()) << c.file;
+        EXPECT_STREQ(c.website, records[0].website);
+        EXPECT_STREQ("u", records[0].userName);
+        EXPECT_STREQ("p", records[0].password);
+        EXPECT_STREQ(c.notes, records[0].remarks);
+        EXPECT_EQ(std::string(c.website) == "Bw" ? 1 : 0, status) << "the Bitwarden note is skipped";
+    }
+}
+
+TEST_F(ImportTest, TheDatabaseTakes1024RecordsAndNoMore)
+{
+    std::string text = kBrowserHeader;
+    for (int i = 0; i < 1026; ++i)
+        text += "s" + std::to_string(i) + ",https://" + std::to_string(i) + ".example,u,p,\n";
+    Options o = ImportOf(text);
+    EXPECT_EQ(1, Import(o));
+    EXPECT_EQ(1024u, CountOnDisk());
+    EXPECT_EQ(1024u, Records().size());
+}

@@ -1,0 +1,138 @@
+// The way out to an encrypted manager, proven with a real one: 1024 records with awkward
+// text go out as KeePass XML, into a KeePassXC database with keepassxc-cli, and back out as
+// KeePassXC's own CSV, where every field must be what the record held; that CSV imported
+// into an empty folder gives the same bytes back for every record that has a website.
+//   kestal_roundtrip_test KESTAL_TOOL
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "charset.h"
+#include "cli_fixture.h"
+#include "csv.h"
+#include "formats.h"
+
+namespace {
+
+std::string Tool;
+
+int Shell(const std::string& command)
+{
+    int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Quoted(const std::string& path)
+{
+    return "'" + path + "'";
+}
+
+std::string Padded(std::string text, size_t length, char fill)
+{
+    text.resize(length, fill);
+    return text;
+}
+
+// Record i of the test database: quotes, commas, markup, Windows-1252 letters, an empty
+// website now and then, and fields of the greatest length a record holds.
+Record Made(int i)
+{
+    static const char* extras[] = {"say \"hi\"", "a, b", "x & y <z>", "]]> end", "caf\xE9 \x80 \xFC"};
+    std::string n = std::to_string(i);
+    std::string website = i % 7 == 3 ? "" : "Site " + n + " " + extras[i % 5];
+    std::string url = "https://h" + n + ".example/p?a=1&b=" + extras[(i + 1) % 5];
+    std::string user = "user" + n + (i % 3 == 0 ? " \xE9" : "");
+    std::string password = "p\"w,<&>" + n + (i % 4 == 0 ? " \x80" : "");
+    std::string remarks = i % 6 == 0 ? "" : "note " + n + " " + extras[(i + 2) % 5];
+    if (i == 100) {
+        website = Padded("W" + n, 127, 'w');
+        url = Padded("https://longest.example/" + n, 127, 'u');
+        user = Padded("U" + n, 63, 'e');
+        password = Padded("P" + n, 63, 'x');
+        remarks = Padded("R" + n, 127, 'r');
+    }
+    Record r = {};
+    std::memcpy(r.website, website.data(), website.size());
+    std::memcpy(r.url, url.data(), url.size());
+    std::memcpy(r.userName, user.data(), user.size());
+    std::memcpy(r.password, password.data(), password.size());
+    std::memcpy(r.remarks, remarks.data(), remarks.size());
+    return r;
+}
+
+class RoundTripTest : public CliTest {};
+
+} // namespace
+
+TEST_F(RoundTripTest, ThroughKeePassXcAndBack)
+{
+    ASSERT_EQ(0, Shell("keepassxc-cli --version >/dev/null 2>&1")) << "keepassxc-cli is missing (Debian: keepassxc)";
+    MakeFolder(dir.File("db"));
+    std::strcpy(SettingsBlock.folder, dir.File("db\\").c_str());
+    std::vector<Record> original;
+    for (int i = 0; i < 1024; ++i)
+        original.push_back(Made(i));
+    std::memcpy(RecordStore.slots, original.data(), sizeof(Record) * 1024);
+    SettingsBlock.count = 1024;
+    ASSERT_EQ(0, SaveDatabase());
+    ASSERT_EQ(0, SaveSettings());
+
+    std::string work = Folder();
+    ASSERT_EQ(0, Shell(Quoted(Tool) + " export " + Quoted(work + "db") + " --format keepass-xml --output " +
+                     Quoted(work + "out.xml") + " 2>/dev/null"));
+    ASSERT_EQ(0, Shell("printf 'pw\\npw\\n' | keepassxc-cli import -q -p " + Quoted(work + "out.xml") + " " +
+                     Quoted(work + "out.kdbx") + " >/dev/null 2>&1"));
+    ASSERT_EQ(0, Shell("echo pw | keepassxc-cli export -q -f csv " + Quoted(work + "out.kdbx") + " > " +
+                     Quoted(work + "back.csv") + " 2>/dev/null"));
+
+    std::vector<unsigned char> bytes = ReadBytes(dir.File("back.csv"));
+    std::vector<csv::Row> rows;
+    std::string error;
+    ASSERT_TRUE(csv::Parse(std::string(bytes.begin(), bytes.end()), &rows, &error)) << error;
+    ASSERT_EQ(1025u, rows.size());
+    ASSERT_EQ(formats::kKeePassXcCsv, formats::ByHeader(rows[0].fields));
+    charset::CodePage cp;
+    ASSERT_TRUE(cp.Load(1252));
+    auto text = [&](const char* field, size_t size) { return cp.ToUtf8(std::string(field, strnlen(field, size))); };
+    for (int i = 0; i < 1024; ++i) {
+        const Record& r = original[i];
+        const std::vector<std::string>& f = rows[i + 1].fields;
+        ASSERT_GE(f.size(), 6u);
+        std::string title = text(r.website, 128);
+        if (title.empty())
+            title = "h" + std::to_string(i) + ".example"; // the host of the URL
+        EXPECT_EQ(title, f[1]) << "record " << i;
+        EXPECT_EQ(text(r.userName, 64), f[2]) << "record " << i;
+        EXPECT_EQ(text(r.password, 64), f[3]) << "record " << i;
+        EXPECT_EQ(text(r.url, 128), f[4]) << "record " << i;
+        EXPECT_EQ(text(r.remarks, 128), f[5]) << "record " << i;
+    }
+
+    // Back in: the same bytes for every record that had a website.
+    MakeFolder(dir.File("again"));
+    ASSERT_EQ(0, Shell(Quoted(Tool) + " import " + Quoted(work + "back.csv") + " " + Quoted(work + "again") +
+                     " >/dev/null"));
+    std::vector<unsigned char> again = ReadBytes(dir.File("again\\Kestal.dat"));
+    ASSERT_EQ(1024u * 512u, again.size());
+    for (int i = 0; i < 1024; ++i) {
+        if (original[i].website[0] == 0)
+            continue;
+        EXPECT_EQ(0, std::memcmp(&original[i], &again[i * 512], 512)) << "record " << i;
+    }
+}
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: kestal_roundtrip_test KESTAL_TOOL\n");
+        return 2;
+    }
+    Tool = argv[1];
+    return RUN_ALL_TESTS();
+}
