@@ -16,7 +16,7 @@ fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
 # Text with quotes, commas, markup, line breaks and Windows-1252 letters.
 printf '\xef\xbb\xbf"name","url","username","password","note"\r\n' >"$work/in.csv"
-printf '"Caf\xc3\xa9 \xe2\x82\xac, \"q\"","https://a.example/?x=1&y=<2>","ann","p,w","two\nlines"\r\n' >>"$work/in.csv"
+printf '"Caf\xc3\xa9 \xe2\x82\xac, ""q""","https://a.example/?x=1&y=<2>","ann","p,w","two\nlines"\r\n' >>"$work/in.csv"
 printf ',"https://host.example:8080/x","bob","pw",""\r\n"]]> end","https://c.example","c\tt","x","y"' >>"$work/in.csv"
 mkdir "$work/native" "$work/windows"
 "$native" import "$work/in.csv" "$work/native" >/dev/null || fail "the native import"

@@ -36,9 +36,15 @@ wm=$!
 # (Alt+F, A; the box answered with Enter), closes with Escape, and waits for the launcher.
 save_once() {
   "$@" >"$work/launcher.log" 2>&1 &
-  local launcher=$! window
-  window=$(timeout 90 xdotool search --sync --name "Password Kestal" | head -n 1) ||
-    fail "no window; launcher said: $(cat "$work/launcher.log")"
+  local launcher=$! window="" _
+  # Polled rather than --sync: Wine's set-up makes and drops windows, and a search that meets
+  # one as it goes fails with an X error.
+  for _ in $(seq 180); do
+    window=$(xdotool search --name "Password Kestal" 2>/dev/null | head -n 1) || true
+    [ -z "$window" ] || break
+    sleep 0.5
+  done
+  [ -n "$window" ] || fail "no window; launcher said: $(cat "$work/launcher.log")"
   sleep 1
   xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus --sync "$window"
   xdotool key --delay 150 alt+f a
