@@ -8,8 +8,9 @@
 #   make e2e     one whole session in the real program, driven by mouse and keyboard
 #   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
 #   make bench   prints the benchmark table
+#   make dist    writes dist/password-kestal-VERSION-win32.zip
 .PHONY: all deps native windows fuzz-build bench-build test test-native test-windows test-fuzz run \
-        screenshots e2e fuzz bench clean install uninstall runnable
+        screenshots e2e fuzz bench clean install uninstall runnable dist
 
 FUZZ_SECONDS ?= 600
 
@@ -67,6 +68,10 @@ bench: bench-build windows
 runnable: windows
 	bash -c 'source scripts/wine-env.sh && wine_build_runnable'
 
+# The Windows release: dist/password-kestal-VERSION-win32.zip.
+dist: windows
+	bash scripts/dist.sh
+
 install: runnable
 	bash scripts/install.sh install
 
@@ -75,4 +80,4 @@ uninstall:
 
 # Only the build tree: the records and their Wine prefix live in the program folder.
 clean:
-	rm -rf build
+	rm -rf build dist
