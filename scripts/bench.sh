@@ -15,14 +15,16 @@ rows="$out/rows.txt"
 mkdir -p "$out"
 : >"$rows"
 
-echo "bench: store operations (native)" >&2
-"$out/bench/kestal_bench_store" --benchmark_format=csv 2>/dev/null |
-  awk -F, '/_(median|min|max)"/ {
-      name = $1; gsub(/"/, "", name); sub(/^BM_/, "", name)
-      stat = name; sub(/.*_/, "", stat); sub(/\/repeats:[0-9]+_[a-z]+$/, "", name)
-      value[name, stat] = $3; if (!(name in seen)) { seen[name] = 1; order[++n] = name }
-    }
-    END { for (i = 1; i <= n; i++) { k = order[i]; printf "ROW %s %s %s %s\n", k, value[k, "median"], value[k, "min"], value[k, "max"] } }' >>"$rows"
+echo "bench: store operations and kestal-tool (native)" >&2
+for program in kestal_bench_store kestal_bench_tool; do
+  "$out/bench/$program" --benchmark_format=csv 2>/dev/null |
+    awk -F, '/_(median|min|max)"/ {
+        name = $1; gsub(/"/, "", name); sub(/^BM_/, "", name)
+        stat = name; sub(/.*_/, "", stat); sub(/\/repeats:[0-9]+_[a-z]+$/, "", name)
+        value[name, stat] = $3; if (!(name in seen)) { seen[name] = 1; order[++n] = name }
+      }
+      END { for (i = 1; i <= n; i++) { k = order[i]; printf "ROW %s %s %s %s\n", k, value[k, "median"], value[k, "min"], value[k, "max"] } }' >>"$rows"
+done
 
 echo "bench: the program under Wine ($runs runs each)" >&2
 # A window manager, as on a desktop: without one Wine waits 2 s whenever a window closes.
@@ -65,6 +67,8 @@ FindDuplicateMissing FindDuplicateMissing_floor 3 160
 DeleteFirstOf1024 DeleteFirstOf1024_floor 3 160
 LoadDatabase LoadDatabase_floor 3 160
 SaveDatabase SaveDatabase_floor 3 160
+Export1024 Export1024_floor - -
+Import1024 Import1024_floor - -
 Startup_full_1024 Startup_four_templates 1.1 -
 Startup_no_files Startup_four_templates - -
 Startup_full_1024 Startup_bare_dialog - -
