@@ -10,6 +10,7 @@
 
 #include <string>
 
+#include "bench_stats.h"
 #include "files.h"
 #include "record_store.h"
 #include "text.h"
@@ -166,21 +167,7 @@ void BM_SaveDatabase_floor(benchmark::State& state)
     }
 }
 
-double Min(const std::vector<double>& v)
-{
-    return *std::min_element(v.begin(), v.end());
-}
-
-double Max(const std::vector<double>& v)
-{
-    return *std::max_element(v.begin(), v.end());
-}
-
 } // namespace
-
-#define KESTAL_BENCH(name)                                                                     \
-    BENCHMARK(name)->Repetitions(15)->ReportAggregatesOnly(true)->ComputeStatistics("min", Min) \
-        ->ComputeStatistics("max", Max)->Unit(benchmark::kMicrosecond)
 
 KESTAL_BENCH(BM_AppendRecord);
 KESTAL_BENCH(BM_AppendRecord_floor);

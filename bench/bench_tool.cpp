@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_stats.h"
 #include "commands.h"
 #include "files.h"
 #include "record_store.h"
@@ -155,21 +156,7 @@ void BM_Import1024_floor(benchmark::State& state)
     }
 }
 
-double Min(const std::vector<double>& v)
-{
-    return *std::min_element(v.begin(), v.end());
-}
-
-double Max(const std::vector<double>& v)
-{
-    return *std::max_element(v.begin(), v.end());
-}
-
 } // namespace
-
-#define KESTAL_BENCH(name)                                                                     \
-    BENCHMARK(name)->Repetitions(15)->ReportAggregatesOnly(true)->ComputeStatistics("min", Min) \
-        ->ComputeStatistics("max", Max)->Unit(benchmark::kMicrosecond)
 
 KESTAL_BENCH(BM_Export1024);
 KESTAL_BENCH(BM_Export1024_floor);

@@ -174,9 +174,13 @@ std::vector<Entry> EntriesOfStore(const charset::CodePage& cp)
     return entries;
 }
 
-// Loads what list and export show; false, with the message given, when it cannot.
-bool LoadForReading(const Options& o, int* status)
+// Loads what list and export show, and the code page of its text; false, with the message
+// given and *status set, when it cannot.
+bool LoadForReading(const Options& o, charset::CodePage* cp, int* status)
 {
+    *status = 2;
+    if (!LoadCodePage(o, cp))
+        return false;
     Loaded l = Load(o);
     if (l.settings != 0) {
         *status = Fail(o.folder + ": " + SettingsProblem(l.settings));
@@ -211,10 +215,8 @@ bool IsTerminal()
 int List(const Options& o)
 {
     charset::CodePage cp;
-    if (!LoadCodePage(o, &cp))
-        return 2;
     int status;
-    if (!LoadForReading(o, &status))
+    if (!LoadForReading(o, &cp, &status))
         return status;
     std::vector<std::vector<std::string>> rows;
     for (uint32_t i = 0; i < SettingsBlock.count; ++i) {
@@ -268,10 +270,8 @@ int Export(const Options& o)
     if (!o.output.empty() && !o.force && fs::exists(o.output))
         return Fail(o.output + " exists; --force replaces it");
     charset::CodePage cp;
-    if (!LoadCodePage(o, &cp))
-        return 2;
     int status;
-    if (!LoadForReading(o, &status))
+    if (!LoadForReading(o, &cp, &status))
         return status;
     std::vector<Entry> entries = EntriesOfStore(cp);
     std::string document = format == formats::kKeePassXml ? keepass::Document(entries, formats::kGroup)
