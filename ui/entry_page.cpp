@@ -105,7 +105,8 @@ INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
     (void)lParam;
     switch (message) {
     case WM_INITDIALOG:
-        // What a record keeps of each field, its terminator aside, and one byte less.
+        // 126 and 62 characters: what Add has always read from these fields, one less than a
+        // record keeps.
         LimitField(page, IDC_ENTRY_WEBSITE, kWebsiteSize - 2);
         LimitField(page, IDC_ENTRY_URL, kUrlSize - 2);
         LimitField(page, IDC_ENTRY_USER, kUserNameSize - 2);
