@@ -110,15 +110,16 @@ bool UseFolder(const std::string& folder)
     return true;
 }
 
-// The settings and the database of the folder, as the program reads them at start-up, but
-// always from the folder given.
+// The settings of the folder and, with withDatabase, the records they count, as the program
+// reads them at start-up, but always from the folder given. check and recover read the
+// database file whole themselves, beyond the count, and leave it out here.
 struct Loaded {
     int settings = -1;       // LoadSettings' code
     int database = -1;       // LoadDatabase's code, when the settings were read
     std::string namedFolder; // the database folder the settings name
 };
 
-Loaded Load(const Options& o)
+Loaded Load(const Options& o, bool withDatabase = true)
 {
     Loaded l;
     ResetStore();
@@ -129,7 +130,8 @@ Loaded Load(const Options& o)
         return l;
     l.namedFolder = SettingsBlock.folder;
     UseFolder(o.folder);
-    l.database = LoadDatabase();
+    if (withDatabase)
+        l.database = LoadDatabase();
     return l;
 }
 
@@ -298,7 +300,7 @@ int Check(const Options& o)
         Say(text);
         ++findings;
     };
-    Loaded l = Load(o);
+    Loaded l = Load(o, false);
     std::string databasePath = FileIn(o.folder, kDatabaseName);
     std::error_code error;
     bool hasDatabase = fs::is_regular_file(databasePath, error);
@@ -403,7 +405,7 @@ int Recover(const Options& o)
 
     // The old settings, read as the program reads them; a file it refuses still gives its
     // password bytes.
-    Loaded l = Load(o);
+    Loaded l = Load(o, false);
     Settings block = {};
     bool hadSettings = fs::exists(settingsPath, error);
     if (hadSettings) {

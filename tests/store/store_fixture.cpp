@@ -106,6 +106,12 @@ void ResetStore()
     FileFaultHook = nullptr;
 }
 
+void UseFolder(const std::string& folder)
+{
+    std::memset(SettingsBlock.folder, 0, sizeof(SettingsBlock.folder));
+    std::strncpy(SettingsBlock.folder, folder.c_str(), sizeof(SettingsBlock.folder) - 1);
+}
+
 void SetWorking(const char* website, const char* url, const char* user, const char* password,
                 const char* remarks)
 {

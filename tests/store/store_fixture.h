@@ -40,6 +40,8 @@ std::vector<unsigned char> SettingsImage();
 
 // Zeroes every global of the store, as at process start.
 void ResetStore();
+// Points the settings block's folder field at folder, the rest of the field zeroed.
+void UseFolder(const std::string& folder);
 
 // Fills the working record; the remaining fields stay empty.
 void SetWorking(const char* website, const char* url = "u", const char* user = "n",

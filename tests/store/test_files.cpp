@@ -13,11 +13,6 @@ protected:
         StoreTest::SetUp();
         UseFolder(dir.Path());
     }
-    void UseFolder(const std::string& folder)
-    {
-        std::memset(SettingsBlock.folder, 0, sizeof(SettingsBlock.folder));
-        std::strncpy(SettingsBlock.folder, folder.c_str(), sizeof(SettingsBlock.folder) - 1);
-    }
     std::string SettingsFile() const { return dir.File("KSys.dat"); }
     std::string DatabaseFile() const { return dir.File("Kestal.dat"); }
 

@@ -21,11 +21,6 @@ protected:
         StoreTest::SetUp();
         UseFolder(dir.Path());
     }
-    void UseFolder(const std::string& folder)
-    {
-        std::memset(SettingsBlock.folder, 0, sizeof(SettingsBlock.folder));
-        std::strncpy(SettingsBlock.folder, folder.c_str(), sizeof(SettingsBlock.folder) - 1);
-    }
     // A database file of count records written by someone else, as it would be on disk.
     void WriteForeignDatabase(const std::string& folder, uint32_t count, char fill)
     {
