@@ -123,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::string url = script.Text().substr(0, kUrlSize - 1);
             uint32_t expected = kNoRecord;
             for (uint32_t i = 0; i < model.count && expected == kNoRecord; ++i) {
-                if (FoldedEqual(model.slots[i].website, kWebsiteSize, website) ||
+                if ((!website.empty() && FoldedEqual(model.slots[i].website, kWebsiteSize, website)) ||
                     FoldedEqual(model.slots[i].url, kUrlSize, url))
                     expected = i;
             }

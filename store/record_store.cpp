@@ -91,9 +91,11 @@ void DeleteCurrentRecord()
 uint32_t FindDuplicate(const char* website, const char* url)
 {
     uint32_t count = SettingsBlock.count < kSlotCount ? SettingsBlock.count : (uint32_t)kSlotCount;
+    // Two entries that both leave the website empty are not the same site for that.
+    int compareWebsite = website[0] != 0;
     for (uint32_t i = 0; i < count; ++i) {
         const Record* slot = Slot(i);
-        if (CompareText(slot->website, website, 1) == 0)
+        if (compareWebsite && CompareText(slot->website, website, 1) == 0)
             return i;
         if (CompareText(slot->url, url, 1) == 0)
             return i;

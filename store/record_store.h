@@ -87,5 +87,5 @@ void AppendRecord();
 void DeleteCurrentRecord();
 
 // Index of the first record whose website or URL equals the given one, folding case,
-// or kNoRecord.
+// or kNoRecord. An empty website is compared by its URL alone.
 uint32_t FindDuplicate(const char* website, const char* url);

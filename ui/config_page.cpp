@@ -81,9 +81,11 @@ static void OnAccept(HWND page)
     }
 }
 
+// Saves the settings on their own. The count written is what the folder's database file
+// holds, not the records in memory: those reach the disk only with the database.
 static void OnSaveConfiguration(HWND page)
 {
-    if (SaveSettings() != 0)
+    if (SaveSettingsKeepingFileCount() != 0)
         ShowMessage(page, "Error saving system record");
 }
 
@@ -94,6 +96,9 @@ INT_PTR CALLBACK ConfigPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
         // The settings file keeps the first 60 bytes of the password.
         LimitField(page, IDC_CONFIG_PASSWORD, kStoredPasswordLength);
         LimitField(page, IDC_CONFIG_CONFIRM, kStoredPasswordLength);
+        // The folder is chosen with Browse; the field only shows it. It stays a Tab stop, so
+        // the path can still be selected and copied.
+        SendDlgItemMessageA(page, IDC_CONFIG_PATH, EM_SETREADONLY, TRUE, 0);
         return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_MAXTEXT) {

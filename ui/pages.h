@@ -11,3 +11,6 @@ INT_PTR CALLBACK ListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 // tree. Writes the chosen folder (up to MAX_PATH bytes) into destination and returns 1, or
 // returns 0 and leaves destination alone.
 int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction);
+
+// Opens the list's selected row (the focused one when none is selected) on the entry page.
+void OpenSelectedRow();

@@ -68,7 +68,7 @@ TEST_F(KnownDatabaseTest, AFileReadWholeOrWrittenIsKnownUntilItChanges)
     EXPECT_EQ(1, DatabaseChangedOnDisk());
 }
 
-TEST_F(KnownDatabaseTest, AnotherFolderOrAFailedReadIsNotKnown)
+TEST_F(KnownDatabaseTest, AnotherFolderIsNotKnownAndAReadThatGotNothingForgetsNothing)
 {
     TempFolder other;
     WriteForeignDatabase(dir.Path(), 2, 'a');
@@ -78,10 +78,18 @@ TEST_F(KnownDatabaseTest, AnotherFolderOrAFailedReadIsNotKnown)
     UseFolder(other.Path());
     EXPECT_EQ(1, DatabaseChangedOnDisk());
 
+    // Back to the first folder, whose file was read whole: a load that fails before it
+    // reads a byte (a missing folder, a missing file) changed nothing in memory, so the
+    // file read before is still known and a save needs no question.
+    UseFolder(dir.Path());
+    ASSERT_EQ(0, LoadDatabase());
     UseFolder(dir.File("missing\\"));
     EXPECT_EQ(3, LoadDatabase());
+    UseFolder(other.Path());
+    RemovePath(other.File("Kestal.dat"));
+    EXPECT_EQ(2, LoadDatabase());
     UseFolder(dir.Path());
-    EXPECT_EQ(1, DatabaseChangedOnDisk()) << "a failed read forgets the file";
+    EXPECT_EQ(0, DatabaseChangedOnDisk()) << "a read that got nothing forgets nothing";
 }
 
 TEST_F(KnownDatabaseTest, RecordsBeyondTheCountAreNotReadWhole)

@@ -149,10 +149,10 @@ TEST_F(RecordStoreTest, FindDuplicateFirstMatchByWebsiteOrUrlFoldingCase)
     EXPECT_EQ(1u, FindDuplicate("Gamma", "b.example")); // URL of slot 1 comes first
     EXPECT_EQ(2u, FindDuplicate("gamma", "nothing"));
     EXPECT_EQ(kNoRecord, FindDuplicate("delta", "d.example"));
-    // An empty website matches only a stored empty website.
-    EXPECT_EQ(kNoRecord, FindDuplicate("", "new"));
+    // An empty website is no match for another empty website: only the URL counts then.
     Add("", "e.example");
-    EXPECT_EQ(3u, FindDuplicate("", "new"));
+    EXPECT_EQ(kNoRecord, FindDuplicate("", "new"));
+    EXPECT_EQ(3u, FindDuplicate("", "E.example"));
 }
 
 TEST_F(RecordStoreTest, FindDuplicateLooksOnlyAtRecordsInUse)
