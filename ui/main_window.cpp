@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <uxtheme.h>
 #include <string.h>
 
 #include "fields.h"
@@ -55,6 +56,24 @@ static void ShowPage(HWND window, HWND page)
     if (focus == NULL)
         focus = GetDlgItem(window, IDC_MAIN_TABS);
     SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)focus, TRUE);
+}
+
+// Lets page draw the tab control's themed body behind it rather than a plain dialog colour:
+// with the visual styles of Common Controls 6 the body of a tab is not the dialog grey.
+// Looked up at run time, so that the program still starts where the theme library is absent.
+static void DrawOnTheTabBody(HWND page)
+{
+    typedef HRESULT(WINAPI * EnableTextureProc)(HWND, DWORD);
+    static EnableTextureProc enableTexture;
+    static int looked;
+    if (!looked) {
+        looked = 1;
+        HMODULE theme = LoadLibraryA("uxtheme.dll");
+        if (theme != NULL)
+            enableTexture = (EnableTextureProc)(void*)GetProcAddress(theme, "EnableThemeDialogTexture");
+    }
+    if (enableTexture != NULL)
+        enableTexture(page, ETDT_ENABLETAB);
 }
 
 static void AddTab(HWND window, const char* text, HWND page)
@@ -130,6 +149,9 @@ static void OnInitDialog(HWND window)
     AddTab(window, " Password Entry ", Window.entryPage);
     Window.configPage = CreatePageWithScrollingFields(module, IDD_CONFIG, window, ConfigPageProc, kConfigFields);
     AddTab(window, " Configuration ", Window.configPage);
+    DrawOnTheTabBody(Window.listPage);
+    DrawOnTheTabBody(Window.entryPage);
+    DrawOnTheTabBody(Window.configPage);
 
     SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_SETCURSEL, 0, 0);
     ShowPage(window, Window.configPage);
