@@ -22,8 +22,11 @@ else
   wineboot() { "$WINELOADER" wineboot.exe "$@"; }
 fi
 
-# The Windows classic look, as the program has no manifest and is not themed on Windows: the
-# tab control's body then has the pages' grey instead of the white of Wine's light theme.
+# The Windows classic look, the one the pages and the screenshots were laid out in: Wine's
+# light theme only approximates a current Windows, and the classic colours are Wine's
+# closest match to the look of the program's dialogs. (The program draws right in the light
+# theme too: its pages take the tab's themed body; `make screenshots` with
+# KESTAL_SHOT_THEME=light shows it.)
 # Wine draws the window frames and title bars itself (Decorated=N), as Windows does: a
 # message box is sized for Wine's caption font and its one close box, and a window manager's
 # title bar, with its own font and three buttons, cut the title of a narrow box
