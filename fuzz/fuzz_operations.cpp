@@ -114,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 for (uint32_t i = model.current; i + 1 < model.count; ++i)
                     model.slots[i] = model.slots[i + 1];
                 --model.count;
+                model.slots[model.count] = {};
                 if (model.current >= model.count)
                     model.current = model.count == 0 ? 0 : model.count - 1;
             }

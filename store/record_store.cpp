@@ -83,6 +83,10 @@ void DeleteCurrentRecord()
     memmove(Slot(current), Slot(current + 1), (size_t)following * kRecordSize);
     count = count - 1;
     SettingsBlock.count = count;
+    // The slot that fell out of use is cleared: a deleted password must not come back on
+    // the screen (Top on an emptied store shows slot 0), nor be saved again when settings
+    // with a larger count are loaded afterwards.
+    memset(Slot(count), 0, kRecordSize);
     if (current >= count)
         RecordStore.current = count == 0 ? 0 : count - 1;
     LoadWorkingRecord();

@@ -197,13 +197,17 @@ static int MayReplaceDatabase(HWND window)
            AskYesNoDefaultNo(window, "The database file in this folder was not loaded or has changed since. Overwrite it?");
 }
 
+static const char kNotBesideProgram[] = "The settings could not be saved beside Kestal.exe";
+
 // After both files were saved into the database folder: when that is not the program
 // folder, the settings go beside the executable too, where the next start looks for them.
-// A failure there does not undo the save; the status line says it.
-static void CopySettingsBesideProgram()
+// A failure there does not undo the save; the status line says it. Returns 0 then.
+static int CopySettingsBesideProgram()
 {
-    if (SaveSettingsBesideProgram() < 0)
-        SetStatus("The settings could not be saved beside Kestal.exe");
+    if (SaveSettingsBesideProgram() >= 0)
+        return 1;
+    SetStatus(kNotBesideProgram);
+    return 0;
 }
 
 // Saves both files when there are unsaved changes, then closes. A save that fails, or
@@ -227,7 +231,10 @@ static void OnSaveAndClose(HWND window)
         }
         ShowMessage(window, kSettingsSaved);
         SetStatus(kSettingsSaved);
-        CopySettingsBesideProgram();
+        // The window closes next, and the status line with it: the next start would open
+        // the old folder without a word, so the user is told in a box as well.
+        if (!CopySettingsBesideProgram())
+            ShowMessage(window, kNotBesideProgram);
         ModifiedFlag = 0;
     }
     EndDialog(window, 0);
@@ -267,18 +274,26 @@ static void OnSaveDatabase(HWND window)
     }
 }
 
-// Reads the database again with the count in memory; the views are not redrawn. Records
-// not yet saved would be replaced, so the user is asked first.
+// Reads the database again with the count in memory. Records not yet saved would be
+// replaced, so the user is asked first. After a load the page and the list show what was
+// read: Delete acts on the record shown, and that must be the record in memory. What was
+// read is what the file holds, so nothing is left unsaved.
 static void OnLoadDatabase(HWND window)
 {
     if (ModifiedFlag &&
         !AskYesNoDefaultNo(window, "Loading the database replaces the records not yet saved. Load it?"))
         return;
     int result = LoadDatabase();
-    if (result == 0)
+    if (result == 0) {
+        uint32_t current = RecordStore.current;
+        FillList();
+        RecordStore.current = current < SettingsBlock.count ? current : 0;
+        ShowCurrentRecord(Window.entryPage);
+        ModifiedFlag = 0;
         ShowMessage(window, "Database loaded into memory");
-    else if (result > 3)
+    } else if (result > 3) {
         ShowMessage(window, kLoadError);
+    }
 }
 
 // Saves the settings on their own, with the count of the records on disk (see

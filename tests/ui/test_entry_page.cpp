@@ -295,12 +295,13 @@ TEST_F(EntryPageTest, TopAndBottomOnAnEmptyStoreShowSlotZero)
     EXPECT_EQ("0", Text(page, 3019));
     EXPECT_EQ("0", Text(page, 3022));
     EXPECT_EQ("", Text(page, 3001));
-    // After the only record is deleted its leftover contents are still in slot 0.
+    // After the only record is deleted nothing of it comes back.
     Stored({"gone"});
     Delete(IDYES);
     Click(page, 3017);
-    EXPECT_EQ("gone", Text(page, 3001));
+    EXPECT_EQ("", Text(page, 3001));
+    EXPECT_EQ("", Text(page, 3009));
     Click(page, 3018);
     EXPECT_EQ(0u, RecordStore.current);
-    EXPECT_EQ("gone", Text(page, 3001));
+    EXPECT_EQ("", Text(page, 3001));
 }

@@ -173,9 +173,10 @@ TEST_F(MainWindowTest, LoadDatabaseCommandReadsWithTheCountInMemory)
     EXPECT_STREQ("x", RecordStore.slots[0].website);
     EXPECT_STREQ("y", RecordStore.slots[1].website);
     EXPECT_STREQ("", RecordStore.slots[2].website);
-    // Nothing is redrawn.
-    EXPECT_EQ("a", ListCell(0, 0));
-    EXPECT_EQ("a", Text(Window.entryPage, 3001));
+    // The page and the list show what was read: Delete acts on the record shown.
+    EXPECT_EQ("x", ListCell(0, 0));
+    EXPECT_EQ("y", ListCell(1, 0));
+    EXPECT_EQ("x", Text(Window.entryPage, 3001));
 }
 
 TEST_F(MainWindowTest, LoadDatabaseCommandMessagesByResult)

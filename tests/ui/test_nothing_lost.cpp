@@ -193,7 +193,11 @@ TEST_F(NothingLostTest, AProgramFolderThatCannotTakeTheSettingsDoesNotUndoTheSav
     MakeFolder(SettingsPath()); // as a read-only program folder would, the write fails
     AddTyped("new");
     Command(1014);
-    EXPECT_EQ("System record saved", OnlyBoxText());
+    // The window closes, and its status line with it: the warning comes in a box too.
+    std::vector<BoxSeen> seen = boxes.Take();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ("System record saved", seen[0].text);
+    EXPECT_EQ("The settings could not be saved beside Kestal.exe", seen[1].text);
     EXPECT_EQ("The settings could not be saved beside Kestal.exe", StatusLineText(main));
     EXPECT_FALSE(IsOpen());
     EXPECT_EQ(TableImage(2), ReadBytes(other.File("Kestal.dat")));
@@ -305,6 +309,41 @@ TEST_F(NothingLostTest, LoadDatabaseAsksBeforeReplacingUnsavedRecords)
     EXPECT_EQ(kLoadQuestion, seen[0].text);
     EXPECT_EQ("Database loaded into memory", seen[1].text);
     EXPECT_STREQ("from-disk", RecordStore.slots[0].website);
+}
+
+// After File > Load Database the page shows what was read, so Delete removes a record the
+// user saw; and what was read needs no save, so a record of the file the count in memory
+// did not reach is never overwritten.
+TEST_F(NothingLostTest, AfterALoadDeleteActsOnTheRecordShownAndNothingIsLeftToSave)
+{
+    StartWith({"a", "b", "c"});
+    EXPECT_EQ(Texts{}, Delete(IDYES)); // memory: b, c
+    boxes.Queue(IDYES);
+    Command(1010); // Load Database: 2 records of the file's 3
+    std::vector<BoxSeen> seen = boxes.Take();
+    ASSERT_EQ(2u, seen.size());
+    EXPECT_EQ("Database loaded into memory", seen[1].text);
+    EXPECT_EQ((Texts{"a", "b"}), Rows());
+    EXPECT_EQ("a", Text(Window.entryPage, 3001));
+    EXPECT_EQ(0, ModifiedFlag);
+    Command(1014); // Exit: nothing to save, nothing asked
+    EXPECT_TRUE(boxes.Take().empty());
+    EXPECT_FALSE(IsOpen());
+    Restart();
+    EXPECT_EQ((Texts{"a", "b", "c"}), Rows());
+
+    // Another folder's records loaded over these: the page shows them, Delete takes the one
+    // shown.
+    TempFolder other;
+    WriteDatabaseFile(other.Path(), {"p", "q", "r"});
+    boxes.QueueFolder(other.Path());
+    Click(Window.configPage, 2004);
+    ASSERT_EQ(1u, boxes.TakePickers().size());
+    Command(1010);
+    EXPECT_EQ("Database loaded into memory", OnlyBoxText());
+    EXPECT_EQ("p", Text(Window.entryPage, 3001));
+    EXPECT_EQ(Texts{}, Delete(IDYES));
+    EXPECT_EQ((Texts{"q", "r"}), Rows());
 }
 
 TEST_F(NothingLostTest, AFailedLoadOfAHeldFileRaisesNoFalseAlarmAtTheNextSave)
