@@ -9,7 +9,7 @@ packages=(
   wine wine32:i386 fonts-wine fonts-liberation
   xvfb xauth openbox imagemagick xdotool desktop-file-utils
   clang libclang-rt-14-dev libbenchmark-dev
-  libcli11-dev keepassxc zip unzip binutils
+  libcli11-dev keepassxc zip unzip binutils libxxhash-dev libglib2.0-bin
 )
 
 if [ "$(id -u)" -eq 0 ]; then

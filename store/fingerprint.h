@@ -1,16 +1,19 @@
 // A 64-bit fingerprint of a run of bytes, fed in pieces of any size: what the program
 // remembers of the database file it last read whole or wrote. Any change of a byte changes
 // it (but for a chance of one in 2^64), and it runs at close to memory speed, so that
-// fingerprinting 512 KiB adds little to a load or a save.
+// fingerprinting 512 KiB adds little to a load or a save. The value is xxHash's XXH3 64-bit
+// hash with its default secret and no seed, the same on every build.
 #pragma once
 
 #include <stdint.h>
 
+// Room for xxHash's XXH3 streaming state, which lives wherever the caller keeps its
+// Fingerprint (on the stack, usually): no heap is involved. fingerprint.cpp checks that the
+// state fits and is aligned.
+enum { kFingerprintStateSize = 640 };
+
 struct Fingerprint {
-    uint64_t lanes[4];         // four independent accumulators, one per 8-byte word of 32
-    uint64_t length;           // bytes fed so far
-    unsigned char pending[32]; // bytes waiting for a whole 32-byte stripe
-    uint32_t pendingLength;
+    alignas(64) unsigned char state[kFingerprintStateSize];
 };
 
 void StartFingerprint(Fingerprint* f);
