@@ -9,5 +9,9 @@ INT_PTR CALLBACK ListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
 
 // Opens the shell's folder picker with caption in its title bar and instruction above the
 // tree. Writes the chosen folder (up to MAX_PATH bytes) into destination and returns 1, or
-// returns 0 and leaves destination alone.
+// returns 0 and leaves destination alone. The first call loads the shell and starts COM on
+// the calling thread.
 int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction);
+// Ends COM on this thread when a "Browse" started it; nothing otherwise. Called once the
+// main window is gone.
+void EndFolderPicker();
