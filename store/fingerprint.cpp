@@ -6,9 +6,43 @@
 #define XXH_INLINE_ALL
 #include <xxhash.h>
 
+#include "fingerprint_kernels.h"
+
 static_assert(sizeof(XXH3_state_t) <= sizeof(((Fingerprint*)0)->state),
               "the XXH3 state must fit in a Fingerprint");
 static_assert(alignof(XXH3_state_t) <= alignof(Fingerprint), "the XXH3 state needs a stricter alignment");
+
+// -1 until the first fingerprint picks the widest kernel this processor runs.
+static int kernelInUse = -1;
+
+int FingerprintKernelsAvailable()
+{
+    int widest = kFingerprintBaseline;
+#if defined(KESTAL_FINGERPRINT_KERNELS)
+    // The compiler's check asks the processor and also whether the system saves the wide
+    // registers on a task switch; either missing means the kernel must not run.
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        widest = kFingerprintAvx2;
+    if (__builtin_cpu_supports("avx512f"))
+        widest = kFingerprintAvx512;
+#endif
+    return widest;
+}
+
+int UseFingerprintKernel(int kernel)
+{
+    int widest = FingerprintKernelsAvailable();
+    kernelInUse = kernel < 0 || kernel > widest ? widest : kernel;
+    return kernelInUse;
+}
+
+static int Kernel()
+{
+    if (kernelInUse < 0)
+        UseFingerprintKernel(-1);
+    return kernelInUse;
+}
 
 static XXH3_state_t* StateOf(Fingerprint* f)
 {
@@ -22,17 +56,38 @@ void StartFingerprint(Fingerprint* f)
 
 void AddToFingerprint(Fingerprint* f, const void* bytes, uint32_t length)
 {
-    XXH3_64bits_update(StateOf(f), bytes, length);
+    switch (Kernel()) {
+#if defined(KESTAL_FINGERPRINT_KERNELS)
+    case kFingerprintAvx512:
+        Xxh3UpdateAvx512(f->state, bytes, length);
+        return;
+    case kFingerprintAvx2:
+        Xxh3UpdateAvx2(f->state, bytes, length);
+        return;
+#endif
+    default:
+        XXH3_64bits_update(StateOf(f), bytes, length);
+    }
 }
 
 uint64_t FinishFingerprint(const Fingerprint* f)
 {
-    // The digest leaves the state as it was, so more bytes may still follow.
+    // What is left is under one block: the baseline kernel serves. The digest leaves the
+    // state as it was, so more bytes may still follow.
     return XXH3_64bits_digest(reinterpret_cast<const XXH3_state_t*>(f->state));
 }
 
 // xxHash's one-shot routine gives the streaming value without filling a state first.
 uint64_t FingerprintOf(const void* bytes, uint32_t length)
 {
-    return XXH3_64bits(bytes, length);
+    switch (Kernel()) {
+#if defined(KESTAL_FINGERPRINT_KERNELS)
+    case kFingerprintAvx512:
+        return Xxh3OneShotAvx512(bytes, length);
+    case kFingerprintAvx2:
+        return Xxh3OneShotAvx2(bytes, length);
+#endif
+    default:
+        return XXH3_64bits(bytes, length);
+    }
 }

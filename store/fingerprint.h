@@ -21,3 +21,13 @@ void AddToFingerprint(Fingerprint* f, const void* bytes, uint32_t length);
 uint64_t FinishFingerprint(const Fingerprint* f);
 // The three steps at once.
 uint64_t FingerprintOf(const void* bytes, uint32_t length);
+
+// The hash is xxHash's, compiled for the build's baseline and, where the build can choose at
+// run time (natively on x86), for AVX2 and AVX-512 as well; the first fingerprint picks the
+// widest this processor and system run. Every kernel gives the same values.
+enum { kFingerprintBaseline = 0, kFingerprintAvx2 = 1, kFingerprintAvx512 = 2 };
+// The widest kernel this build and this processor can run.
+int FingerprintKernelsAvailable();
+// Uses kernel from now on, or the widest available when kernel is -1 or not available;
+// returns the kernel now in use. For tests that compare the kernels.
+int UseFingerprintKernel(int kernel);
