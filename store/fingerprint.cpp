@@ -77,17 +77,12 @@ uint64_t FinishFingerprint(const Fingerprint* f)
     return XXH3_64bits_digest(reinterpret_cast<const XXH3_state_t*>(f->state));
 }
 
-// xxHash's one-shot routine gives the streaming value without filling a state first.
+// The streaming routines serve here too: xxHash's one-shot routine would be as fast, and as
+// much code again.
 uint64_t FingerprintOf(const void* bytes, uint32_t length)
 {
-    switch (Kernel()) {
-#if defined(KESTAL_FINGERPRINT_KERNELS)
-    case kFingerprintAvx512:
-        return Xxh3OneShotAvx512(bytes, length);
-    case kFingerprintAvx2:
-        return Xxh3OneShotAvx2(bytes, length);
-#endif
-    default:
-        return XXH3_64bits(bytes, length);
-    }
+    Fingerprint f;
+    StartFingerprint(&f);
+    AddToFingerprint(&f, bytes, length);
+    return FinishFingerprint(&f);
 }

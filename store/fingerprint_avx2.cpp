@@ -8,8 +8,3 @@ void Xxh3UpdateAvx2(void* state, const void* bytes, uint32_t length)
 {
     XXH3_64bits_update(static_cast<XXH3_state_t*>(state), bytes, length);
 }
-
-uint64_t Xxh3OneShotAvx2(const void* bytes, uint32_t length)
-{
-    return XXH3_64bits(bytes, length);
-}
