@@ -30,13 +30,29 @@ static struct {
     int comStarted;                 // 1 while this thread holds a CoInitializeEx to undo
 } FolderPicker;
 
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+// Loads a library of the system from the system folder only: never a copy someone put beside
+// the program (in a downloads folder, say). Windows 7 without its update KB2533623 refuses
+// the flag with ERROR_INVALID_PARAMETER; the two libraries used here are then still found in
+// the system folder, as known system libraries.
+static HMODULE LoadSystemLibrary(const char* name)
+{
+    HMODULE library = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == NULL && GetLastError() == ERROR_INVALID_PARAMETER)
+        library = LoadLibraryA(name);
+    return library;
+}
+
 // Loads the picker's libraries once and starts COM on this thread when it is not yet
 // started. Returns 0 when a library or routine is missing.
 static int PrepareFolderPicker()
 {
     if (FolderPicker.browse == NULL) {
-        HMODULE ole = LoadLibraryA("ole32.dll");
-        HMODULE shell = LoadLibraryA("shell32.dll");
+        HMODULE ole = LoadSystemLibrary("ole32.dll");
+        HMODULE shell = LoadSystemLibrary("shell32.dll");
         if (ole == NULL || shell == NULL)
             return 0;
         FolderPicker.startCom = (StartComCall)(void*)GetProcAddress(ole, "CoInitializeEx");
