@@ -68,8 +68,8 @@ static int PrepareFolderPicker()
             return 0;
     }
     // The shell's picker needs COM, apartment-threaded, on the thread that opens it. S_FALSE
-    // (already started here) also counts once and is undone once; a thread already in
-    // another model keeps it, and the picker still works there.
+    // (already started here) also counts once and is undone once; a thread already in the
+    // other model (RPC_E_CHANGED_MODE) is left as it is, with nothing to undo.
     if (!FolderPicker.comStarted)
         FolderPicker.comStarted = SUCCEEDED(FolderPicker.startCom(NULL, COINIT_APARTMENTTHREADED));
     return 1;
