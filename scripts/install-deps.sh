@@ -4,6 +4,7 @@
 set -euo pipefail
 
 packages=(
+  libxxhash-dev libglib2.0-bin
   cmake g++ make googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 fonts-wine fonts-liberation

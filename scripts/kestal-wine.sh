@@ -131,6 +131,26 @@ kestal_prefix_runs() {
   return 1
 }
 
+# The project's other Windows program, which a user may run in the program's prefix at any
+# time (kestal-tool.exe import, export, recover): stopping the prefix's server would end it
+# half-way.
+KESTAL_TOOL_EXE=kestal-tool.exe
+
+# Waits until no kestal-tool.exe runs in the prefix in WINEPREFIX, up to seconds; says once
+# on standard error what it waits for. Returns 1 when one still runs then.
+kestal_wait_for_tool() {
+  local seconds=$1 said="" tenths=0
+  while kestal_prefix_runs "$KESTAL_TOOL_EXE"; do
+    if [ -z "$said" ]; then
+      echo "password-kestal: waiting for $KESTAL_TOOL_EXE to finish in $WINEPREFIX" >&2
+      said=1
+    fi
+    [ "$tenths" -lt $((seconds * 10)) ] || return 1
+    sleep 0.1
+    tenths=$((tenths + 1))
+  done
+}
+
 # The Windows form of a Linux folder, as the program sees it through Wine's Z: drive, with
 # its trailing backslash.
 kestal_windows_folder() {

@@ -9,6 +9,7 @@
 
 #include "files.h"
 #include "main_window.h"
+#include "pages.h"
 #include "views.h"
 
 BoxAnswerer* BoxAnswerer::current;
@@ -268,8 +269,7 @@ std::string ListCell(int row, int column)
 
 void WindowTest::SetUp()
 {
-    // As the entry point does: COM for the folder picker, and the common controls.
-    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    // As the entry point does: the common controls; COM waits for the first "Browse".
     InitCommonControls();
     ResetStore();
     Window = WindowState();
@@ -290,7 +290,7 @@ void WindowTest::TearDown()
     for (const BoxSeen& box : left)
         ADD_FAILURE() << "box not checked: " << box.text;
     EXPECT_TRUE(boxes.TakePickers().empty()) << "folder picker not checked";
-    CoUninitialize();
+    EndFolderPicker(); // as the entry point does once the window is gone
 }
 
 HWND WindowTest::Start()
