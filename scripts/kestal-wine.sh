@@ -120,10 +120,15 @@ kestal_server_umask() {
   done
 }
 
-# Whether a program whose command line holds name runs in the prefix in WINEPREFIX.
+# Whether the Windows program name (Kestal.exe, kestal-tool.exe) runs in the prefix in
+# WINEPREFIX. Told by the image the process has mapped, in any letter case, not by its
+# command line: started by name from a command prompt ("kestal-tool import ...") a program's
+# command line need not hold its file name at all.
 kestal_prefix_runs() {
-  local pid
-  for pid in $(pgrep -f "$1" 2>/dev/null); do
+  local proc pid pattern="/${1//./\\.}\$"
+  for proc in /proc/[0-9]*; do
+    pid=${proc#/proc/}
+    grep -qiE "$pattern" "/proc/$pid/maps" 2>/dev/null || continue
     if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
       return 0
     fi

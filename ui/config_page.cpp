@@ -38,7 +38,7 @@ static struct {
 // the program (in a downloads folder, say). Windows 7 without its update KB2533623 refuses
 // the flag with ERROR_INVALID_PARAMETER; the two libraries used here are then still found in
 // the system folder, as known system libraries.
-static HMODULE LoadSystemLibrary(const char* name)
+HMODULE LoadSystemLibrary(const char* name)
 {
     HMODULE library = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (library == NULL && GetLastError() == ERROR_INVALID_PARAMETER)
@@ -93,7 +93,7 @@ static int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM parameter, 
 int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction)
 {
     if (!PrepareFolderPicker())
-        return 0;
+        return -1;
     BROWSEINFOA info = {};
     info.hwndOwner = owner;
     info.pidlRoot = NULL;
@@ -125,8 +125,10 @@ static int FolderFits(const char* folder)
 static void OnBrowse(HWND page)
 {
     char chosen[MAX_PATH + 1] = "";
-    if (BrowseForFolder(page, chosen, "Select folder for database", "Select A Folder") &&
-        chosen[0] != 0) {
+    int picked = BrowseForFolder(page, chosen, "Select folder for database", "Select A Folder");
+    if (picked < 0)
+        ShowMessage(page, "The folder picker could not be opened");
+    if (picked > 0 && chosen[0] != 0) {
         if (FolderFits(chosen))
             CopyText(chosen, SettingsBlock.folder, kFolderSize);
         else

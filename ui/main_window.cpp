@@ -60,7 +60,8 @@ static void ShowPage(HWND window, HWND page)
 
 // Lets page draw the tab control's themed body behind it rather than a plain dialog colour:
 // with the visual styles of Common Controls 6 the body of a tab is not the dialog grey.
-// Looked up at run time, so that the program still starts where the theme library is absent.
+// Looked up at run time, from the system folder, so that the program still starts where the
+// theme library is absent.
 static void DrawOnTheTabBody(HWND page)
 {
     typedef HRESULT(WINAPI * EnableTextureProc)(HWND, DWORD);
@@ -68,7 +69,7 @@ static void DrawOnTheTabBody(HWND page)
     static int looked;
     if (!looked) {
         looked = 1;
-        HMODULE theme = LoadLibraryA("uxtheme.dll");
+        HMODULE theme = LoadSystemLibrary("uxtheme.dll");
         if (theme != NULL)
             enableTexture = (EnableTextureProc)(void*)GetProcAddress(theme, "EnableThemeDialogTexture");
     }

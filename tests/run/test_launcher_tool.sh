@@ -8,6 +8,8 @@
 #   (the prefix's look): the launcher leaves that server alone and opens the window in it.
 # The tool is held still (SIGSTOP) while it runs in the server, so that it cannot finish
 # before the launcher decides; it must then complete its import with success.
+# - The launcher tells the tool by the image it has mapped, in any letter case: typed at a
+#   command prompt ("kestal-tool import ..."), its command line holds no "kestal-tool.exe".
 #   test_launcher_tool.sh KESTAL_EXE KESTAL_TOOL_EXE
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -100,6 +102,20 @@ release_tool() {
 }
 
 server_umask() { WINEPREFIX=$prefix kestal_server_umask; }
+
+# A process of the prefix that maps a file KESTAL-TOOL.EXE and whose command line is
+# "kestal-tool import ...", as Wine shows a tool started by name from a command prompt.
+mkdir -p "$work/fake"
+cp "$(command -v sleep)" "$work/fake/KESTAL-TOOL.EXE"
+(WINEPREFIX=$prefix exec -a "kestal-tool import in.csv" "$work/fake/KESTAL-TOOL.EXE" 30) &
+fake=$!
+for _ in $(seq 50); do grep -q KESTAL-TOOL.EXE "/proc/$fake/maps" 2>/dev/null && break; sleep 0.1; done
+WINEPREFIX=$prefix kestal_prefix_runs kestal-tool.exe || fail "a tool started by name is not seen in its prefix"
+! WINEPREFIX=$work/other kestal_prefix_runs kestal-tool.exe || fail "a tool of another prefix is seen"
+! WINEPREFIX=$prefix kestal_prefix_runs Kestal.exe || fail "kestal-tool is taken for Kestal.exe"
+kill "$fake"
+wait "$fake" 2>/dev/null || true
+echo "a tool started by name is seen by its mapped image, in its own prefix only"
 
 # A window manager, as on a desktop.
 openbox >/dev/null 2>&1 &
