@@ -1,0 +1,108 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "folder.h"
+#include "files.h"
+#include "record_store.h"
+#include "text.h"
+
+namespace fs = std::filesystem;
+using namespace tool;
+
+int Check(const Options& o)
+{
+    int findings = 0;
+    auto find = [&](const std::string& text) {
+        Say(text);
+        ++findings;
+    };
+    Loaded l = Load(o, false);
+    std::string databasePath = FileIn(o.folder, kDatabaseName);
+    std::error_code error;
+    bool hasDatabase = fs::is_regular_file(databasePath, error);
+    if (l.settings != 0 && !hasDatabase)
+        return Fail(o.folder + ": " + SettingsProblem(l.settings) + ", and no database file (Kestal.dat)");
+    uint32_t count = 0;
+    if (l.settings == 0) {
+        count = SettingsBlock.count;
+        Say("count: " + std::to_string(count) + " records");
+        if (SameFolder(l.namedFolder, WindowsForm(o.folder))) {
+            Say("database folder: " + l.namedFolder + " (this folder)");
+        } else {
+            find("database folder: the settings name " + l.namedFolder +
+                 "; the program would look for the database there, not in this folder");
+        }
+    } else {
+        find(SettingsProblem(l.settings));
+    }
+
+    std::vector<unsigned char> bytes;
+    if (hasDatabase) {
+        uintmax_t size = fs::file_size(databasePath, error);
+        bytes.resize((size_t)size);
+        int read = size == 0 ? 0 : ReadWholeFile(databasePath.c_str(), bytes.data(), (uint32_t)size);
+        if (read != 0)
+            return Fail(databasePath + " cannot be read (error " + std::to_string(read) + ")");
+        uintmax_t whole = size / kRecordSize;
+        Say("database file: " + std::to_string(size) + " bytes, " + std::to_string(whole) + " whole records");
+        if (size % kRecordSize != 0)
+            find("database file: ends in a partial record of " + std::to_string(size % kRecordSize) + " bytes");
+        if (l.settings == 0 && whole > count)
+            find("database file: " + std::to_string(whole - count) +
+                 " records beyond the count, which the program never shows");
+        if (l.settings == 0 && whole < count)
+            find("database file: " + std::to_string(count - whole) + " records missing: the count says " +
+                 std::to_string(count) + ", the file holds " + std::to_string(whole));
+        if (whole > kSlotCount)
+            find("database file: " + std::to_string(whole - kSlotCount) + " records beyond the 1024 the program holds");
+    } else {
+        find("no database file (Kestal.dat)" + std::string(count > 0 ? ", though the settings count records" : ""));
+    }
+
+    // Each whole record of the file, by the program's own rules: terminated fields, the
+    // three fields Add requires, and FindDuplicate's folded comparison against the records
+    // before it.
+    uint32_t records = (uint32_t)std::min<size_t>(bytes.size() / kRecordSize, kSlotCount);
+    std::memcpy(RecordStore.slots, bytes.data(), (size_t)records * kRecordSize);
+    static const struct {
+        const char* name;
+        size_t offset, size;
+    } fields[] = {{"website", offsetof(Record, website), kWebsiteSize},
+                  {"URL", offsetof(Record, url), kUrlSize},
+                  {"user name", offsetof(Record, userName), kUserNameSize},
+                  {"password", offsetof(Record, password), kPasswordSize},
+                  {"remarks", offsetof(Record, remarks), kRemarksSize}};
+    for (uint32_t i = 0; i < records; ++i) {
+        Record& r = RecordStore.slots[i];
+        std::string at = "record " + std::to_string(i) + ": ";
+        for (const auto& f : fields) {
+            const char* text = (const char*)&r + f.offset;
+            if (memchr(text, 0, f.size) == nullptr)
+                find(at + f.name + " has no terminator; the program cuts it to " + std::to_string(f.size - 1) +
+                     " characters");
+        }
+        for (const auto& f : {fields[1], fields[2], fields[3]}) {
+            if (((const char*)&r + f.offset)[0] == 0)
+                find(at + f.name + " is empty");
+        }
+        SettingsBlock.count = i; // FindDuplicate looks at the records before this one
+        char website[kWebsiteSize], url[kUrlSize];
+        CopyText(r.website, website, sizeof(website));
+        CopyText(r.url, url, sizeof(url));
+        uint32_t match = i == 0 ? kNoRecord : FindDuplicate(website, url);
+        if (match != kNoRecord)
+            find(at + "same website or URL as record " + std::to_string(match));
+    }
+    for (const char* name : {"KSys.dat.tmp", "Kestal.dat.tmp"}) {
+        if (fs::exists(FileIn(o.folder, name), error))
+            find(std::string(name) + ": left by an interrupted save; the program never reads it");
+    }
+    Say(findings == 0 ? "no findings" : std::to_string(findings) + (findings == 1 ? " finding" : " findings"));
+    return findings == 0 ? 0 : 1;
+}

@@ -1,0 +1,142 @@
+#include "folder.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "files.h"
+#include "record_store.h"
+#include "text.h"
+
+namespace fs = std::filesystem;
+
+namespace tool {
+
+void Out(const std::string& text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+void Say(const std::string& line)
+{
+    Out(line + "\n");
+}
+
+void Warn(const std::string& line)
+{
+    std::fprintf(stderr, "kestal-tool: %s\n", line.c_str());
+}
+
+int Fail(const std::string& why)
+{
+    Warn(why);
+    return 2;
+}
+
+std::string FileIn(const std::string& folder, const char* name)
+{
+    return (fs::path(folder) / name).string();
+}
+
+std::string WindowsForm(const std::string& folder)
+{
+    std::string path = fs::absolute(fs::path(folder)).lexically_normal().string();
+    std::replace(path.begin(), path.end(), '/', '\\');
+    if (path.empty() || path.back() != '\\')
+        path += '\\';
+#ifdef _WIN32
+    return path;
+#else
+    return "Z:" + path;
+#endif
+}
+
+bool SameFolder(std::string a, std::string b)
+{
+    for (std::string* s : {&a, &b}) {
+        if (s->empty() || s->back() != '\\')
+            *s += '\\';
+        for (char& c : *s)
+            c = (char)std::tolower((unsigned char)c);
+    }
+    return a == b;
+}
+
+std::string FieldText(const char* field, size_t size)
+{
+    return std::string(field, strnlen(field, size - 1));
+}
+
+void ResetStore()
+{
+    std::memset(&RecordStore, 0, sizeof(RecordStore));
+    std::memset(&WorkingRecord, 0, sizeof(WorkingRecord));
+    std::memset(&SettingsBlock, 0, sizeof(SettingsBlock));
+    std::memset(&KnownDatabase, 0, sizeof(KnownDatabase));
+    ModifiedFlag = 0;
+}
+
+bool UseFolder(const std::string& folder)
+{
+    std::memset(SettingsBlock.folder, 0, sizeof(SettingsBlock.folder));
+    if (folder.size() >= sizeof(SettingsBlock.folder))
+        return false;
+    CopyText(folder.c_str(), SettingsBlock.folder, sizeof(SettingsBlock.folder));
+    return true;
+}
+
+Loaded Load(const Options& o, bool withDatabase)
+{
+    Loaded l;
+    ResetStore();
+    if (!UseFolder(o.folder))
+        return l;
+    l.settings = LoadSettings();
+    if (l.settings != 0)
+        return l;
+    l.namedFolder = SettingsBlock.folder;
+    UseFolder(o.folder);
+    if (withDatabase)
+        l.database = LoadDatabase();
+    return l;
+}
+
+std::string SettingsProblem(int code)
+{
+    if (code == -1)
+        return "the folder's path is too long for the program";
+    if (code >= 1 && code <= 3)
+        return "no settings file (KSys.dat)";
+    if (code == 13)
+        return "KSys.dat counts more than 1024 records; the program refuses it";
+    return "KSys.dat cannot be read (error " + std::to_string(code) + ")";
+}
+
+bool LoadCodePage(const Options& o, charset::CodePage* cp)
+{
+    if (cp->Load(o.codePage))
+        return true;
+    Warn("code page " + std::to_string(o.codePage) + " is not available (1250 to 1258 are)");
+    return false;
+}
+
+bool LoadForReading(const Options& o, charset::CodePage* cp, int* status)
+{
+    *status = 2;
+    if (!LoadCodePage(o, cp))
+        return false;
+    Loaded l = Load(o);
+    if (l.settings != 0) {
+        *status = Fail(o.folder + ": " + SettingsProblem(l.settings));
+        return false;
+    }
+    if (l.database != 0 && SettingsBlock.count > 0) {
+        *status = Fail(o.folder + ": Kestal.dat cannot be read (error " + std::to_string(l.database) + ")");
+        return false;
+    }
+    return true;
+}
+
+} // namespace tool
