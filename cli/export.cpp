@@ -8,6 +8,7 @@
 #include "files.h"
 #include "formats.h"
 #include "keepass_xml.h"
+#include "private_file.h"
 #include "record_store.h"
 
 namespace fs = std::filesystem;
@@ -45,7 +46,9 @@ int Export(const Options& o)
     if (format == formats::kUnknown || format == formats::kFirefoxCsv)
         return Fail("unknown export format '" + o.format +
                     "' (keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv)");
-    if (!o.output.empty() && !o.force && fs::exists(o.output))
+    bool toStandardOutput = o.output.empty() || o.output == "-";
+    std::error_code error;
+    if (!toStandardOutput && !o.force && fs::exists(fs::symlink_status(o.output, error)))
         return Fail(o.output + " exists; --force replaces it");
     charset::CodePage cp;
     int status;
@@ -56,15 +59,12 @@ int Export(const Options& o)
                                                           : formats::CsvDocument(format, entries);
     Warn("the export holds " + std::to_string(entries.size()) +
          " passwords in clear text: keep it private, and delete it once imported");
-    if (o.output.empty()) {
+    if (toStandardOutput) {
         Out(document);
         return std::fflush(stdout) == 0 ? 0 : Fail("standard output could not be written");
     }
-    // The program's own crash-safe write: a temporary file beside it, moved over in one step,
-    // so an interrupted export leaves no partial file. New files are the owner's alone (the
-    // tool runs with umask 077 on Linux).
-    int result = WriteWholeFile(o.output.c_str(), document.data(), (uint32_t)document.size());
-    if (result != 0)
-        return Fail(o.output + " could not be written (write error " + std::to_string(result) + ")");
+    std::string why;
+    if (!WritePrivateFile(o.output, document, o.force, &why))
+        return Fail(o.output + " was not written: " + why);
     return 0;
 }
