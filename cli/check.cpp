@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "folder.h"
+#include "folder_name.h"
 #include "files.h"
 #include "record_store.h"
 #include "text.h"
@@ -22,6 +23,9 @@ int Check(const Options& o)
         Say(text);
         ++findings;
     };
+    charset::CodePage cp;
+    if (!LoadCodePage(o, &cp))
+        return 2;
     Loaded l = Load(o, false);
     std::string databasePath = FileIn(o.folder, kDatabaseName);
     std::error_code error;
@@ -32,11 +36,15 @@ int Check(const Options& o)
     if (l.settings == 0) {
         count = SettingsBlock.count;
         Say("count: " + std::to_string(count) + " records");
-        if (SameFolder(l.namedFolder, WindowsForm(o.folder))) {
-            Say("database folder: " + l.namedFolder + " (this folder)");
+        // Compared as the program sees both: bytes of the files' code page.
+        std::string ours, why;
+        bool held = SettingsFolderOf(o.folder, cp, &ours, &why);
+        if (held && SameFolder(l.namedFolder, ours)) {
+            Say("database folder: " + cp.ToUtf8(l.namedFolder) + " (this folder)");
         } else {
-            find("database folder: the settings name " + l.namedFolder +
-                 "; the program would look for the database there, not in this folder");
+            find("database folder: the settings name " + cp.ToUtf8(l.namedFolder) +
+                 "; the program would look for the database there, not in this folder" +
+                 (held ? "" : " (" + why + ")"));
         }
     } else {
         find(SettingsProblem(l.settings));

@@ -13,6 +13,7 @@ struct Options {
     std::string output;           // export: a file instead of standard output
     bool force = false;           // export: replace an existing file
     std::string input;            // import: the CSV file
+    std::string inputEncoding;    // import: the file's code page when it is not UTF-8
     bool dryRun = false;          // import: report only
     bool allowDuplicates = false; // import
 };

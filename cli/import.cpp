@@ -10,6 +10,8 @@
 
 #include "csv.h"
 #include "folder.h"
+#include "folder_name.h"
+#include "input_text.h"
 #include "files.h"
 #include "formats.h"
 #include "record_store.h"
@@ -28,9 +30,11 @@ int Import(const Options& o)
         return Fail(o.input + ": cannot be read");
     std::stringstream text;
     text << in.rdbuf();
+    std::string utf8, error;
+    if (!InputAsUtf8(text.str(), o.inputEncoding, &utf8, &error))
+        return Fail(o.input + ": " + error);
     std::vector<csv::Row> rows;
-    std::string error;
-    if (!csv::Parse(text.str(), &rows, &error))
+    if (!csv::Parse(utf8, &rows, &error))
         return Fail(o.input + ": " + error);
     if (rows.empty())
         return Fail(o.input + ": empty");
@@ -46,6 +50,15 @@ int Import(const Options& o)
     bool hadSettings = l.settings == 0;
     if (l.settings > 3 || l.settings < 0)
         return Fail(o.folder + ": " + SettingsProblem(l.settings));
+    // The settings must name this folder, in the bytes the program reads, or the program
+    // would never show what is imported here.
+    std::string folderBytes, why;
+    if (!SettingsFolderOf(o.folder, cp, &folderBytes, &why))
+        return Fail(o.folder + ": " + why + "; nothing imported");
+    if (hadSettings && !SameFolder(l.namedFolder, folderBytes))
+        return Fail(o.folder + ": KSys.dat names the database folder " + cp.ToUtf8(l.namedFolder) +
+                    ", where the program would look for the records instead; nothing imported. 'kestal-tool "
+                    "recover " + o.folder + "' makes the settings name this folder");
     if (!hadSettings) {
         ResetStore();
         UseFolder(o.folder);
@@ -137,14 +150,12 @@ int Import(const Options& o)
     if (imported > 0) {
         // As the program saves at close: the database first, the settings only when that
         // worked, with the new count.
-        std::string named = hadSettings ? l.namedFolder : WindowsForm(o.folder);
+        std::string named = hadSettings ? l.namedFolder : folderBytes;
         UseFolder(o.folder);
         int result = SaveDatabase();
         if (result != 0)
             return Fail(o.folder + ": Kestal.dat could not be written (write error " + std::to_string(result) +
                         "); both files are as they were");
-        if (named.size() >= kFolderSize)
-            return Fail(o.folder + ": the folder's path is too long for the settings");
         std::memset(SettingsBlock.folder, 0, sizeof(SettingsBlock.folder));
         CopyText(named.c_str(), SettingsBlock.folder, sizeof(SettingsBlock.folder));
         std::string settingsPath = FileIn(o.folder, kSettingsName);

@@ -50,6 +50,7 @@ int main(int argc, char** argv)
 
     CLI::App* check = app.add_subcommand("check", "report what is wrong with the files; exit 1 when anything is");
     AddFolder(check, &o);
+    AddCodePage(check, &o);
 
     CLI::App* list = app.add_subcommand("list", "one line a record: index, website, URL, user name");
     AddFolder(list, &o);
@@ -69,12 +70,15 @@ int main(int argc, char** argv)
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
                               "keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv (default: from the header)");
+    importCommand->add_option("--input-encoding", o.inputEncoding,
+                              "FILE's encoding when it is not UTF-8: windows-1250 to windows-1258");
     importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");
     importCommand->add_flag("--allow-duplicates", o.allowDuplicates, "import entries whose website or URL is stored");
     AddCodePage(importCommand, &o);
 
     CLI::App* recover = app.add_subcommand("recover", "write settings that make the program find every record");
     AddFolder(recover, &o);
+    AddCodePage(recover, &o);
 
     try {
         app.parse(argc, argv);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "folder.h"
+#include "folder_name.h"
 #include "files.h"
 #include "record_store.h"
 #include "text.h"
@@ -27,9 +28,12 @@ int Recover(const Options& o)
         Say("Kestal.dat ends in a partial record of " + std::to_string(size % kRecordSize) + " bytes, left alone");
     if (whole > kSlotCount)
         Say("Kestal.dat holds " + std::to_string(whole) + " records; the program shows the first 1024");
-    std::string folder = WindowsForm(o.folder);
-    if (folder.size() >= kFolderSize)
-        return Fail(o.folder + ": the folder's path is too long for the program");
+    charset::CodePage cp;
+    if (!LoadCodePage(o, &cp))
+        return 2;
+    std::string folder, why;
+    if (!SettingsFolderOf(o.folder, cp, &folder, &why))
+        return Fail(o.folder + ": " + why);
 
     // The old settings, read as the program reads them; a file it refuses still gives its
     // password bytes.
@@ -41,7 +45,7 @@ int Recover(const Options& o)
             return Fail(settingsPath + " cannot be read");
     }
     if (l.settings == 0 && block.count == count && SameFolder(l.namedFolder, folder)) {
-        Say("nothing to change: the settings count " + std::to_string(count) + " records in " + folder);
+        Say("nothing to change: the settings count " + std::to_string(count) + " records in " + cp.ToUtf8(folder));
         return 0;
     }
     std::string backup;
@@ -62,13 +66,13 @@ int Recover(const Options& o)
     if (result != 0)
         return Fail(settingsPath + " could not be written (write error " + std::to_string(result) + ")");
     if (!hadSettings) {
-        Say("wrote KSys.dat: count " + std::to_string(count) + ", folder " + folder);
+        Say("wrote KSys.dat: count " + std::to_string(count) + ", folder " + cp.ToUtf8(folder));
         return 0;
     }
     if (oldCount != count)
         Say("count: " + std::to_string(oldCount) + " -> " + std::to_string(count));
     if (!SameFolder(oldFolder, folder))
-        Say("folder: " + oldFolder + " -> " + folder);
+        Say("folder: " + cp.ToUtf8(oldFolder) + " -> " + cp.ToUtf8(folder));
     Say("the old settings are kept as " + fs::path(backup).filename().string());
     return 0;
 }
