@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "console.h"
 #include "files.h"
 #include "record_store.h"
 #include "text.h"
@@ -16,7 +17,7 @@ namespace tool {
 
 void Out(const std::string& text)
 {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    WriteText(stdout, text);
 }
 
 void Say(const std::string& line)
@@ -26,7 +27,7 @@ void Say(const std::string& line)
 
 void Warn(const std::string& line)
 {
-    std::fprintf(stderr, "kestal-tool: %s\n", line.c_str());
+    WriteText(stderr, "kestal-tool: " + line + "\n");
 }
 
 int Fail(const std::string& why)

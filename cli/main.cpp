@@ -15,6 +15,7 @@
 #endif
 
 #include "commands.h"
+#include "console.h"
 #include "version.h"
 
 namespace {
@@ -80,32 +81,42 @@ int main(int argc, char** argv)
     AddFolder(recover, &o);
     AddCodePage(recover, &o);
 
+    // Help and version text that never arrived is a failure too.
+    auto Finish = [](int status) { return tool::StandardOutputFailed() ? 2 : status; };
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return Finish(app.exit(e));
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return Finish(app.exit(e));
     } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
+        return Finish(app.exit(e));
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "kestal-tool: %s\nRun 'kestal-tool --help' for usage.\n", e.what());
         return 2;
     }
 
+    int status;
     try {
         if (check->parsed())
-            return Check(o);
-        if (list->parsed())
-            return List(o);
-        if (exportCommand->parsed())
-            return Export(o);
-        if (importCommand->parsed())
-            return Import(o);
-        return Recover(o);
+            status = Check(o);
+        else if (list->parsed())
+            status = List(o);
+        else if (exportCommand->parsed())
+            status = Export(o);
+        else if (importCommand->parsed())
+            status = Import(o);
+        else
+            status = Recover(o);
     } catch (const std::exception& e) {
         // A file system error the commands did not expect: one line, no trace.
         std::fprintf(stderr, "kestal-tool: %s\n", e.what());
         return 2;
     }
+    // Output that never arrived is a failure, whatever the command found.
+    if (tool::StandardOutputFailed()) {
+        std::fprintf(stderr, "kestal-tool: standard output could not be written\n");
+        return 2;
+    }
+    return status;
 }

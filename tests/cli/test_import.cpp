@@ -2,6 +2,7 @@
 // skipped; the files saved as the program saves them, or not at all.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "cli_fixture.h"
@@ -62,21 +63,36 @@ TEST_F(ImportTest, NewFilesNameTheFolderAndExistingSettingsKeepTheirs)
     EXPECT_EQ(expected, folder);
 #endif
 
-    // An existing settings file keeps its folder field and password; only the count moves.
+    // Settings that name another folder: the program would read the records from there and
+    // never show these, so nothing is imported and both files stay as they were.
     Settings kept = {};
     std::memcpy(&kept, settings.data(), 320);
     std::strcpy(kept.folder, "C:\\Elsewhere\\");
     std::strcpy(kept.password, "secret");
-    WriteBytes(dir.File("db\\KSys.dat"), std::vector<unsigned char>((unsigned char*)&kept, (unsigned char*)&kept + 320));
+    std::vector<unsigned char> elsewhere((unsigned char*)&kept, (unsigned char*)&kept + 320);
+    WriteBytes(dir.File("db\\KSys.dat"), elsewhere);
     ResetStore();
     o.input = Write("b.csv", std::string(kBrowserHeader) + "B,https://b.example,me,pw,\n");
+    EXPECT_EQ(2, Import(o));
+    EXPECT_EQ(elsewhere, ReadBytes(dir.File("db\\KSys.dat")));
+    EXPECT_EQ(1u, Records().size());
+
+    // Settings that name this folder in other letter case keep their folder field and
+    // password; only the count moves.
+    std::string upper = folder;
+    for (char& c : upper)
+        c = (char)std::toupper((unsigned char)c);
+    std::memset(kept.folder, 0, sizeof(kept.folder));
+    std::strcpy(kept.folder, upper.c_str());
+    WriteBytes(dir.File("db\\KSys.dat"), std::vector<unsigned char>((unsigned char*)&kept, (unsigned char*)&kept + 320));
+    ResetStore();
     ASSERT_EQ(0, Import(o));
     settings = ReadBytes(dir.File("db\\KSys.dat"));
     ASSERT_EQ(320u, settings.size());
     Settings now = {};
     std::memcpy(&now, settings.data(), 320);
     EXPECT_EQ(2u, now.count);
-    EXPECT_STREQ("C:\\Elsewhere\\", now.folder);
+    EXPECT_STREQ(upper.c_str(), now.folder);
     EXPECT_STREQ("secret", now.password);
     EXPECT_EQ(2u, Records().size());
 }
