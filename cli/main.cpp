@@ -20,6 +20,15 @@
 
 namespace {
 
+// What holds for the files export writes. Wine keeps no access list of its own: it turns
+// the one the tool sets into a Unix mode, giving the group the owner's read access.
+#ifdef _WIN32
+const char kOutputHelp[] = "write to FILE (- for standard output); a new file that only your account may open "
+                           "(under Wine: mode 0640, or 0600 when the Wine server runs with umask 077)";
+#else
+const char kOutputHelp[] = "write to FILE (- for standard output); a new file readable by you only (mode 0600)";
+#endif
+
 void AddFolder(CLI::App* command, Options* o)
 {
     command->add_option("FOLDER", o->folder, "database folder holding KSys.dat and Kestal.dat (default: .)");
@@ -62,7 +71,7 @@ int main(int argc, char** argv)
     AddFolder(exportCommand, &o);
     exportCommand->add_option("--format", o.format, "keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv")
         ->required();
-    exportCommand->add_option("--output,-o", o.output, "write to FILE (created readable by you only)");
+    exportCommand->add_option("--output,-o", o.output, kOutputHelp);
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
     AddCodePage(exportCommand, &o);
 
