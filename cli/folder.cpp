@@ -29,6 +29,11 @@ void Warn(const std::string& line)
     std::fprintf(stderr, "kestal-tool: %s\n", line.c_str());
 }
 
+void Report(const std::string& line)
+{
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 int Fail(const std::string& why)
 {
     Warn(why);

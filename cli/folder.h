@@ -19,6 +19,8 @@ void Out(const std::string& text);
 void Say(const std::string& line);
 // One line of a message, to standard error.
 void Warn(const std::string& line);
+// One line of a report on what a command found or did to a row, to standard error.
+void Report(const std::string& line);
 // Fails a command with a one-line message: returns 2.
 int Fail(const std::string& why);
 

@@ -64,13 +64,18 @@ int main(int argc, char** argv)
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
     AddCodePage(exportCommand, &o);
 
-    CLI::App* importCommand = app.add_subcommand("import", "append the entries of a CSV file to the database");
-    importCommand->add_option("FILE", o.input, "CSV of KeePassXC, Bitwarden, a browser or Firefox")->required();
+    CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
+    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
-                              "keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv (default: from the header)");
+                              "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "
+                              "firefox-csv (columns are always taken by their names)");
     importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");
-    importCommand->add_flag("--allow-duplicates", o.allowDuplicates, "import entries whose website or URL is stored");
+    importCommand->add_flag("--skip-same-site", o.skipSameSite,
+                            "skip rows whose website or URL is stored (by default another account on a stored site "
+                            "is imported)");
+    importCommand->add_flag("--allow-empty-url", o.allowEmptyUrl, "import rows without a URL");
+    importCommand->add_flag("--allow-empty-user", o.allowEmptyUser, "import rows without a user name");
     AddCodePage(importCommand, &o);
 
     CLI::App* recover = app.add_subcommand("recover", "write settings that make the program find every record");
