@@ -58,7 +58,7 @@ int Export(const Options& o)
          " passwords in clear text: keep it private, and delete it once imported");
     if (o.output.empty()) {
         Out(document);
-        return std::fflush(stdout) == 0 ? 0 : Fail("standard output could not be written");
+        return std::fflush(stdout) == 0 ? status : Fail("standard output could not be written");
     }
     // The program's own crash-safe write: a temporary file beside it, moved over in one step,
     // so an interrupted export leaves no partial file. New files are the owner's alone (the
@@ -66,5 +66,5 @@ int Export(const Options& o)
     int result = WriteWholeFile(o.output.c_str(), document.data(), (uint32_t)document.size());
     if (result != 0)
         return Fail(o.output + " could not be written (write error " + std::to_string(result) + ")");
-    return 0;
+    return status;
 }

@@ -52,7 +52,8 @@ Loaded Load(const Options& o, bool withDatabase = true);
 std::string SettingsProblem(int code);
 bool LoadCodePage(const Options& o, charset::CodePage* cp);
 // Loads what list and export show, and the code page of its text; false, with the message
-// given and *status set, when it cannot.
+// given and *status set, when it cannot. A database file shorter than the count says gives
+// its whole records only, with a warning and *status 1; otherwise *status is 0.
 bool LoadForReading(const Options& o, charset::CodePage* cp, int* status);
 
 } // namespace tool
