@@ -79,7 +79,7 @@ int Import(const Options& o)
     int imported = tally.imported, skipped = tally.skipped;
     int status = skipped == 0 && tally.changed == 0 ? 0 : 1;
     Say(std::to_string(imported) + " imported, " + std::to_string(skipped) + " skipped" +
-        (tally.changed > 0 ? ", " + std::to_string(tally.changed) + " changed to fit" : ""));
+        (tally.changed > 0 ? ", " + std::to_string(tally.changed) + " changed" : ""));
     if (o.dryRun) {
         Say("dry run: nothing written");
         return status;
