@@ -78,7 +78,8 @@ int Check(const Options& o)
     // three fields Add requires, and FindDuplicate's folded comparison against the records
     // before it. Only an empty password is a finding: the program keeps and shows the rest.
     uint32_t records = (uint32_t)std::min<size_t>(bytes.size() / kRecordSize, kSlotCount);
-    std::memcpy(RecordStore.slots, bytes.data(), (size_t)records * kRecordSize);
+    if (records > 0)
+        std::memcpy(RecordStore.slots, bytes.data(), (size_t)records * kRecordSize);
     static const struct {
         const char* name;
         size_t offset, size;
