@@ -54,8 +54,11 @@ bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error)
             }
             break;
         }
-        // The line end: LF, CRLF, a lone CR, or the end of the text.
+        // The line end: LF, CRLF, a lone CR, or the end of the text; CR CR LF, which some
+        // LastPass exports end their rows with, is one line end too.
         if (at < text.size() && text[at] == '\r')
+            ++at;
+        if (text.compare(at, 2, "\r\n") == 0)
             ++at;
         if (at < text.size() && text[at] == '\n')
             ++at;

@@ -56,10 +56,10 @@ bool EqualsFolded(const std::string& text, const char* lower)
     return header::Folded(text) == lower;
 }
 
-// The text of a stored field, up to its terminator or its last byte.
-std::string Stored(const char* field, size_t size)
+// A stored field, up to its terminator or its last byte, holds exactly text.
+bool Holds(const char* field, size_t size, const std::string& text)
 {
-    return std::string(field, strnlen(field, size));
+    return strnlen(field, size) == text.size() && std::memcmp(field, text.data(), text.size()) == 0;
 }
 
 // The first stored record (this import's earlier rows included) with the same URL, user
@@ -68,8 +68,8 @@ uint32_t SameLogin(const std::string& url, const std::string& userName, const st
 {
     for (uint32_t i = 0; i < SettingsBlock.count && i < kSlotCount; ++i) {
         const Record& r = RecordStore.slots[i];
-        if (Stored(r.url, sizeof(r.url)) == url && Stored(r.userName, sizeof(r.userName)) == userName &&
-            Stored(r.password, sizeof(r.password)) == password)
+        if (Holds(r.url, sizeof(r.url), url) && Holds(r.userName, sizeof(r.userName), userName) &&
+            Holds(r.password, sizeof(r.password), password))
             return i;
     }
     return kNoRecord;

@@ -42,6 +42,11 @@ TEST(Csv, ByteOrderMarkLineEndsAndALastLineWithoutItsEnd)
     EXPECT_EQ((Table{{"x"}, {"y"}}), Fields(rows));
     ASSERT_TRUE(csv::Parse("", &rows, &error));
     EXPECT_TRUE(rows.empty());
+    // CR CR LF ends one row, and the lines are counted so.
+    ASSERT_TRUE(csv::Parse("a\r\r\nb\r\r\n\"c\nd\"\r\r\ne", &rows, &error));
+    EXPECT_EQ((Table{{"a"}, {"b"}, {"c\nd"}, {"e"}}), Fields(rows));
+    ASSERT_EQ(4u, rows.size());
+    EXPECT_EQ(5, rows[3].line);
 }
 
 TEST(Csv, StrayQuotesAreTextAndOnlyAnEndlessQuoteIsAnError)
