@@ -148,8 +148,8 @@ bool LoadForReading(const Options& o, charset::CodePage* cp, int* status)
     uintmax_t size = SettingsBlock.count == 0 ? 0 : fs::file_size(FileIn(o.folder, kDatabaseName), error);
     uintmax_t whole = error ? 0 : size / kRecordSize;
     if (SettingsBlock.count > whole) {
-        Warn(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) + " records, but Kestal.dat holds " +
-             std::to_string(whole) + " whole ones" +
+        Warn(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
+             " records, but Kestal.dat holds " + std::to_string(whole) + " whole ones" +
              (size % kRecordSize != 0 ? " and a partial one of " + std::to_string(size % kRecordSize) + " bytes" : "") +
              "; only the whole ones are used (see 'kestal-tool check')");
         SettingsBlock.count = (uint32_t)whole; // in memory only: list and export save nothing

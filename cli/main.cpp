@@ -1,6 +1,7 @@
 // kestal-tool: checks, lists, exports, imports and recovers the two files of a Password
-// Kestal database folder. Exit status: 0 done, 1 done with findings or skipped rows, 2 usage
-// errors and files that could not be read or written.
+// Kestal database folder. Exit status: 0 done, 1 done with findings, with rows skipped or
+// changed, or with records left out, 2 usage errors, refused input and files that could not
+// be read or written.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -65,7 +66,8 @@ int main(int argc, char** argv)
     AddCodePage(exportCommand, &o);
 
     CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
-    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")->required();
+    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")
+        ->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
                               "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "

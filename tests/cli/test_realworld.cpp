@@ -120,7 +120,8 @@ TEST_F(RealWorldTest, EveryLoginTheProgramCanHoldIsStoredInPlaceAndNothingElse)
             for (const auto& e : expected)
                 repeat = repeat || (e[0] == uBytes && e[1] == nBytes && e[2] == pBytes);
             if (!repeat)
-                expected.push_back({uBytes, nBytes, pBytes, title >= 0 ? OneLine(cell(title)) : "", OneLine(cell(notes))});
+                expected.push_back(
+                    {uBytes, nBytes, pBytes, title >= 0 ? OneLine(cell(title)) : "", OneLine(cell(notes))});
         }
 
         ResetStore();
@@ -140,7 +141,8 @@ TEST_F(RealWorldTest, EveryLoginTheProgramCanHoldIsStoredInPlaceAndNothingElse)
             // The title and the notes: exactly, when Windows-1252 holds them whole and they
             // fit; otherwise what is stored comes from them, within the limit.
             for (int k : {3, 4}) {
-                std::string stored = k == 3 ? Text(r.website, sizeof(r.website)) : Text(r.remarks, sizeof(r.remarks));
+                std::string stored =
+                    k == 3 ? Text(r.website, sizeof(r.website)) : Text(r.remarks, sizeof(r.remarks));
                 std::string whole;
                 if (k == 3 && title < 0)
                     continue; // no title column: the URL's host, checked by the fixtures
