@@ -16,6 +16,7 @@
 #include "charset.h"
 #include "cli_fixture.h"
 #include "csv.h"
+#include "header.h"
 
 namespace {
 
@@ -28,13 +29,9 @@ int Shell(const std::string& command)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Lower(std::string s)
+std::string Lower(const std::string& s)
 {
-    size_t first = s.find_first_not_of(" \t"), last = s.find_last_not_of(" \t");
-    s = first == std::string::npos ? "" : s.substr(first, last - first + 1);
-    for (char& c : s)
-        c = (char)std::tolower((unsigned char)c);
-    return s;
+    return header::Folded(s);
 }
 
 // The column of the first header name among names, or -1.
