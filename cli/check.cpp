@@ -26,6 +26,13 @@ int Check(const Options& o)
     charset::CodePage cp;
     if (!LoadCodePage(o, &cp))
         return 2;
+    // What the program keeps and shows as it is, though its "Add" would have asked first or
+    // refused to create it: another account on a stored site, an empty URL or user name.
+    int notes = 0;
+    auto note = [&](const std::string& text) {
+        Say("note: " + text);
+        ++notes;
+    };
     Loaded l = Load(o, false);
     std::string databasePath = FileIn(o.folder, kDatabaseName);
     std::error_code error;
@@ -69,15 +76,18 @@ int Check(const Options& o)
                  std::to_string(count) + ", the file holds " + std::to_string(whole));
         if (whole > kSlotCount)
             find("database file: " + std::to_string(whole - kSlotCount) + " records beyond the 1024 the program holds");
+    } else if (l.settings == 0 && count == 0) {
+        Say("database file: none yet, as for a folder with no records");
     } else {
         find("no database file (Kestal.dat)" + std::string(count > 0 ? ", though the settings count records" : ""));
     }
 
     // Each whole record of the file, by the program's own rules: terminated fields, the
     // three fields Add requires, and FindDuplicate's folded comparison against the records
-    // before it.
+    // before it. Only an empty password is a finding: the program keeps and shows the rest.
     uint32_t records = (uint32_t)std::min<size_t>(bytes.size() / kRecordSize, kSlotCount);
-    std::memcpy(RecordStore.slots, bytes.data(), (size_t)records * kRecordSize);
+    if (records > 0)
+        std::memcpy(RecordStore.slots, bytes.data(), (size_t)records * kRecordSize);
     static const struct {
         const char* name;
         size_t offset, size;
@@ -95,22 +105,25 @@ int Check(const Options& o)
                 find(at + f.name + " has no terminator; the program cuts it to " + std::to_string(f.size - 1) +
                      " characters");
         }
-        for (const auto& f : {fields[1], fields[2], fields[3]}) {
+        for (const auto& f : {fields[1], fields[2]}) {
             if (((const char*)&r + f.offset)[0] == 0)
-                find(at + f.name + " is empty");
+                note(at + f.name + " is empty");
         }
+        if (r.password[0] == 0)
+            find(at + "password is empty");
         SettingsBlock.count = i; // FindDuplicate looks at the records before this one
         char website[kWebsiteSize], url[kUrlSize];
         CopyText(r.website, website, sizeof(website));
         CopyText(r.url, url, sizeof(url));
         uint32_t match = i == 0 ? kNoRecord : FindDuplicate(website, url);
         if (match != kNoRecord)
-            find(at + "same website or URL as record " + std::to_string(match));
+            note(at + "same website or URL as record " + std::to_string(match) + ", kept as another account");
     }
     for (const char* name : {"KSys.dat.tmp", "Kestal.dat.tmp"}) {
         if (fs::exists(FileIn(o.folder, name), error))
             find(std::string(name) + ": left by an interrupted save; the program never reads it");
     }
-    Say(findings == 0 ? "no findings" : std::to_string(findings) + (findings == 1 ? " finding" : " findings"));
+    Say((findings == 0 ? "no findings" : std::to_string(findings) + (findings == 1 ? " finding" : " findings")) +
+        (notes == 0 ? "" : " (" + std::to_string(notes) + (notes == 1 ? " note)" : " notes)")));
     return findings == 0 ? 0 : 1;
 }

@@ -61,10 +61,10 @@ int Export(const Options& o)
          " passwords in clear text: keep it private, and delete it once imported");
     if (toStandardOutput) {
         Out(document);
-        return std::fflush(stdout) == 0 ? 0 : Fail("standard output could not be written");
+        return std::fflush(stdout) == 0 ? status : Fail("standard output could not be written");
     }
     std::string why;
     if (!WritePrivateFile(o.output, document, o.force, &why))
         return Fail(o.output + " was not written: " + why);
-    return 0;
+    return status;
 }

@@ -30,6 +30,11 @@ void Warn(const std::string& line)
     WriteText(stderr, "kestal-tool: " + line + "\n");
 }
 
+void Report(const std::string& line)
+{
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
 int Fail(const std::string& why)
 {
     Warn(why);
@@ -136,6 +141,20 @@ bool LoadForReading(const Options& o, charset::CodePage* cp, int* status)
     if (l.database != 0 && SettingsBlock.count > 0) {
         *status = Fail(o.folder + ": Kestal.dat cannot be read (error " + std::to_string(l.database) + ")");
         return false;
+    }
+    // A file cut short (a copy that stopped, a full disk) reads without an error, the missing
+    // bytes as zeros: a partial record would be shown and exported as if it were whole.
+    *status = 0;
+    std::error_code error;
+    uintmax_t size = SettingsBlock.count == 0 ? 0 : fs::file_size(FileIn(o.folder, kDatabaseName), error);
+    uintmax_t whole = error ? 0 : size / kRecordSize;
+    if (SettingsBlock.count > whole) {
+        Warn(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
+             " records, but Kestal.dat holds " + std::to_string(whole) + " whole ones" +
+             (size % kRecordSize != 0 ? " and a partial one of " + std::to_string(size % kRecordSize) + " bytes" : "") +
+             "; only the whole ones are used (see 'kestal-tool check')");
+        SettingsBlock.count = (uint32_t)whole; // in memory only: list and export save nothing
+        *status = 1;
     }
     return true;
 }

@@ -19,6 +19,8 @@ void Out(const std::string& text);
 void Say(const std::string& line);
 // One line of a message, to standard error.
 void Warn(const std::string& line);
+// One line of a report on what a command found or did to a row, to standard error.
+void Report(const std::string& line);
 // Fails a command with a one-line message: returns 2.
 int Fail(const std::string& why);
 
@@ -50,7 +52,8 @@ Loaded Load(const Options& o, bool withDatabase = true);
 std::string SettingsProblem(int code);
 bool LoadCodePage(const Options& o, charset::CodePage* cp);
 // Loads what list and export show, and the code page of its text; false, with the message
-// given and *status set, when it cannot.
+// given and *status set, when it cannot. A database file shorter than the count says gives
+// its whole records only, with a warning and *status 1; otherwise *status is 0.
 bool LoadForReading(const Options& o, charset::CodePage* cp, int* status);
 
 } // namespace tool

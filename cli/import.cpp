@@ -14,6 +14,8 @@
 #include "input_text.h"
 #include "files.h"
 #include "formats.h"
+#include "header.h"
+#include "import_rules.h"
 #include "record_store.h"
 #include "text.h"
 
@@ -38,12 +40,18 @@ int Import(const Options& o)
         return Fail(o.input + ": " + error);
     if (rows.empty())
         return Fail(o.input + ": empty");
-    formats::Format format = o.format.empty() ? formats::ByHeader(rows[0].fields) : formats::ByName(o.format);
-    if (format == formats::kUnknown || format == formats::kKeePassXml)
-        return Fail(o.input + (o.format.empty() ? ": unknown header (keepassxc-csv, bitwarden-csv, browser-csv "
-                                                  "or firefox-csv expected)"
-                                                : ": unknown import format '" + o.format + "'"));
-    size_t first = formats::ByHeader(rows[0].fields) == format ? 1 : 0;
+    header::Columns columns;
+    if (!header::Map(rows[0].fields, &columns, &error))
+        return Fail(o.input + ": " + error);
+    if (!o.format.empty()) {
+        // --format names what the user expects the file to be: a check, never a layout.
+        formats::Format format = formats::ByName(o.format);
+        if (format == formats::kUnknown || format == formats::kKeePassXml)
+            return Fail("unknown import format '" + o.format +
+                        "' (keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv)");
+        if (!formats::HeaderFits(format, rows[0].fields))
+            return Fail(o.input + ": the header is not one that " + o.format + " files have");
+    }
 
     // The database as the program would have it: settings first, then the records they count.
     Loaded l = Load(o);
@@ -71,81 +79,22 @@ int Import(const Options& o)
         return Fail(o.folder + ": Kestal.dat holds records the settings do not count; see 'kestal-tool check' "
                                "and 'kestal-tool recover'");
 
-    int imported = 0, skipped = 0;
-    for (size_t i = first; i < rows.size(); ++i) {
-        const csv::Row& row = rows[i];
-        if (row.fields.size() == 1 && row.fields[0].empty())
-            continue; // a blank line
-        auto skip = [&](const std::string& why) {
-            Say("line " + std::to_string(row.line) + ": skipped: " + why);
-            ++skipped;
-        };
-        Entry e;
-        std::string why;
-        if (!formats::EntryOfRow(format, row, &e, &why)) {
-            skip(why);
-            continue;
-        }
-        // The program's fields hold one line each.
-        struct Field {
-            const char* name;
-            std::string* text;
-            char* destination;
-            size_t size;
-        } fields[] = {{"website", &e.title, WorkingRecord.website, kWebsiteSize},
-                      {"URL", &e.url, WorkingRecord.url, kUrlSize},
-                      {"user name", &e.userName, WorkingRecord.userName, kUserNameSize},
-                      {"password", &e.password, WorkingRecord.password, kPasswordSize},
-                      {"remarks", &e.notes, WorkingRecord.remarks, kRemarksSize}};
-        std::string bytes[5];
-        bool refused = false;
-        for (int f = 0; f < 5 && !refused; ++f) {
-            std::string& t = *fields[f].text;
-            size_t at;
-            while ((at = t.find("\r\n")) != std::string::npos)
-                t.replace(at, 2, " ");
-            std::replace(t.begin(), t.end(), '\r', ' ');
-            std::replace(t.begin(), t.end(), '\n', ' ');
-            if (!cp.FromUtf8(t, &bytes[f])) {
-                skip(std::string(fields[f].name) + " holds characters that Windows-" + std::to_string(cp.Number()) +
-                     " cannot hold");
-                refused = true;
-            }
-        }
-        if (refused)
-            continue;
-        if (bytes[1].empty() || bytes[2].empty() || bytes[3].empty()) {
-            skip("URL, user name and password must not be empty");
-            continue;
-        }
-        for (int f = 0; f < 5 && !refused; ++f) {
-            if (bytes[f].size() > fields[f].size - 1) {
-                skip(std::string(fields[f].name) + " is " + std::to_string(bytes[f].size()) + " bytes; a record holds " +
-                     std::to_string(fields[f].size - 1));
-                refused = true;
-            }
-        }
-        if (refused)
-            continue;
-        if (SettingsBlock.count >= kSlotCount) {
-            skip("the database is full (1024 records)");
-            continue;
-        }
-        std::memset(&WorkingRecord, 0, sizeof(WorkingRecord));
-        for (int f = 0; f < 5; ++f)
-            CopyText(bytes[f].c_str(), fields[f].destination, fields[f].size);
-        uint32_t match = SettingsBlock.count == 0 ? kNoRecord : FindDuplicate(WorkingRecord.website, WorkingRecord.url);
-        if (match != kNoRecord && !o.allowDuplicates) {
-            skip("website or URL already stored (record " + std::to_string(match) + ")");
-            continue;
-        }
-        AppendRecord();
-        ++imported;
-    }
-    Say(std::to_string(imported) + " imported, " + std::to_string(skipped) + " skipped");
+    import_rules::Choices choices;
+    choices.skipSameSite = o.skipSameSite;
+    choices.allowEmptyUrl = o.allowEmptyUrl;
+    choices.allowEmptyUser = o.allowEmptyUser;
+    import_rules::Tally tally;
+    for (size_t i = 1; i < rows.size(); ++i)
+        import_rules::ImportRow(rows[i], columns, cp, choices, &tally);
+    for (const std::string& report : tally.reports)
+        Report(report);
+    int imported = tally.imported, skipped = tally.skipped;
+    int status = skipped == 0 && tally.changed == 0 ? 0 : 1;
+    Say(std::to_string(imported) + " imported, " + std::to_string(skipped) + " skipped" +
+        (tally.changed > 0 ? ", " + std::to_string(tally.changed) + " changed" : ""));
     if (o.dryRun) {
         Say("dry run: nothing written");
-        return skipped == 0 ? 0 : 1;
+        return status;
     }
     if (imported > 0) {
         // As the program saves at close: the database first, the settings only when that
@@ -164,5 +113,5 @@ int Import(const Options& o)
             return Fail(o.folder + ": Kestal.dat was saved but KSys.dat was not (write error " +
                         std::to_string(result) + "); 'kestal-tool recover' makes the program count them");
     }
-    return skipped == 0 ? 0 : 1;
+    return status;
 }

@@ -64,7 +64,7 @@ int List(const Options& o)
             }
             Say(line);
         }
-        return 0;
+        return status;
     }
     std::vector<size_t> widths;
     for (const std::vector<std::string>& row : rows) {
@@ -83,5 +83,5 @@ int List(const Options& o)
     }
     if (rows.empty())
         Warn(o.folder + ": no records");
-    return 0;
+    return status;
 }

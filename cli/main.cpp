@@ -1,6 +1,7 @@
 // kestal-tool: checks, lists, exports, imports and recovers the two files of a Password
-// Kestal database folder. Exit status: 0 done, 1 done with findings or skipped rows, 2 usage
-// errors and files that could not be read or written.
+// Kestal database folder. Exit status: 0 done, 1 done with findings, with rows skipped or
+// changed, or with records left out, 2 usage errors, refused input and files that could not
+// be read or written.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -75,15 +76,21 @@ int main(int argc, char** argv)
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
     AddCodePage(exportCommand, &o);
 
-    CLI::App* importCommand = app.add_subcommand("import", "append the entries of a CSV file to the database");
-    importCommand->add_option("FILE", o.input, "CSV of KeePassXC, Bitwarden, a browser or Firefox")->required();
+    CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
+    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")
+        ->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
-                              "keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv (default: from the header)");
+                              "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "
+                              "firefox-csv (columns are always taken by their names)");
     importCommand->add_option("--input-encoding", o.inputEncoding,
                               "FILE's encoding when it is not UTF-8: windows-1250 to windows-1258");
     importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");
-    importCommand->add_flag("--allow-duplicates", o.allowDuplicates, "import entries whose website or URL is stored");
+    importCommand->add_flag("--skip-same-site", o.skipSameSite,
+                            "skip rows whose website or URL is stored (by default another account on a stored site "
+                            "is imported)");
+    importCommand->add_flag("--allow-empty-url", o.allowEmptyUrl, "import rows without a URL");
+    importCommand->add_flag("--allow-empty-user", o.allowEmptyUser, "import rows without a user name");
     AddCodePage(importCommand, &o);
 
     CLI::App* recover = app.add_subcommand("recover", "write settings that make the program find every record");

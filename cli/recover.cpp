@@ -25,9 +25,9 @@ int Recover(const Options& o)
     uintmax_t whole = size / kRecordSize;
     uint32_t count = (uint32_t)std::min<uintmax_t>(whole, kSlotCount);
     if (size % kRecordSize != 0)
-        Say("Kestal.dat ends in a partial record of " + std::to_string(size % kRecordSize) + " bytes, left alone");
+        Warn("Kestal.dat ends in a partial record of " + std::to_string(size % kRecordSize) + " bytes, left alone");
     if (whole > kSlotCount)
-        Say("Kestal.dat holds " + std::to_string(whole) + " records; the program shows the first 1024");
+        Warn("Kestal.dat holds " + std::to_string(whole) + " records; the program shows the first 1024");
     charset::CodePage cp;
     if (!LoadCodePage(o, &cp))
         return 2;

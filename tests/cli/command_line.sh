@@ -125,6 +125,40 @@ expect 0 "the same CSV with --input-encoding windows-1252" "$tool" import "$work
 "$tool" list "$work/latin" >"$work/listed"
 check "its letters arrive" grep -qP '^0\tCafé\t' "$work/listed"
 
+# Import: per-row reports on standard error, the summary alone on standard output; a second
+# account on a stored site is kept, and check notes it without calling it a problem.
+printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,\nMail,https://mail.example,bea,other,\nNone,https://n.example,x,,\n' >"$work/accounts.csv"
+mkdir "$work/accounts"
+expect 1 "import with a skipped row" "$tool" import "$work/accounts.csv" "$work/accounts"
+check "standard output holds the summary alone" test "$(cat "$work/out")" = "2 imported, 1 skipped"
+check "the reports go to standard error" grep -qx "line 3: same website as record 0: imported as another account" "$work/err"
+check "with the skipped row's line" grep -qx "line 4: skipped: the password is empty" "$work/err"
+expect 0 "check of a folder with a second account" "$tool" check "$work/accounts"
+check "the second account is a note" grep -q "^note: record 1: same website or URL as record 0" "$work/out"
+check "not a finding" grep -qx "no findings (1 note)" "$work/out"
+printf 'Mail,https://mail.example,ann,s3cret,\n' >"$work/headless.csv"
+expect 2 "a file without a header" "$tool" import "$work/headless.csv" "$work/accounts"
+check "names the columns it found" grep -q '"https://mail.example"' "$work/err"
+expect 2 "--format that the header does not match" "$tool" import "$work/accounts.csv" "$work/accounts" --format bitwarden-csv
+check "nothing was added" test "$(stat -c %s "$work/accounts/Kestal.dat")" = 1024
+
+# A fresh folder: settings that count no records, and no database file yet.
+mkdir "$work/fresh"
+{ printf '\0\0\0\0'; printf 'Z:%s\\' "$(printf '%s' "$work/fresh" | tr / '\\')"; } >"$work/fresh/KSys.dat"
+truncate -s 320 "$work/fresh/KSys.dat"
+expect 0 "check of a fresh folder" "$tool" check "$work/fresh"
+check "it is sound" grep -qx "no findings" "$work/out"
+
+# A database file cut inside its second record: export and list leave the partial record
+# out, say so, and exit 1.
+cp -r "$work/db" "$work/cut"
+truncate -s 700 "$work/cut/Kestal.dat"
+expect 1 "export of a cut database" "$tool" export "$work/cut" --format browser-csv
+check "the whole record alone is exported" test "$(cat "$work/out")" = "$(printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,')"
+check "with a warning" grep -q "1 whole ones and a partial one of 188 bytes" "$work/err"
+expect 1 "list of a cut database" "$tool" list "$work/cut"
+check "one line" test "$(wc -l <"$work/out")" = 1
+
 if [ "$failures" -gt 0 ]; then
   echo "$failures failed"
   exit 1

@@ -20,8 +20,8 @@ TEST_F(ImportTest, RowsGoThroughTheProgramsRules)
     std::string text = std::string(kBrowserHeader) +
                        "Mail,https://mail.example,ann,pw1,first\n"               // line 2: imported
                        ",https://no-user.example,,pw,\n"                          // 3: empty user name
-                       "Long," + std::string(128, 'u') + ",bob,pw,\n" +           // 4: URL of 128 bytes
-                       "Max," + std::string(127, 'm') + ",bob,pw,\n" +            // 5: URL of 127 bytes fits
+                       "Long," + std::string(127, 'u') + ",bob,pw,\n" +           // 4: URL of 127 bytes
+                       "Max," + std::string(126, 'm') + ",bob,pw,\n" +            // 5: URL of 126 bytes fits
                        "Cyr,https://c.example,\xD0\xB8\xD0\xBC\xD1\x8F,pw,\n"     // 6: Cyrillic refused
                        "\"Two\nlines\",https://t.example,cy,\"p\r\nw\",\xC3\xA9\xE2\x82\xAC\n" // 7-8
                        "MAIL,https://other.example,x,y,\n"                         // 9: website stored
@@ -31,22 +31,24 @@ TEST_F(ImportTest, RowsGoThroughTheProgramsRules)
     Options o = ImportOf(text);
     EXPECT_EQ(1, Import(o));
     std::vector<Record> records = Records();
-    ASSERT_EQ(4u, records.size());
-    EXPECT_EQ(4u, CountOnDisk());
+    ASSERT_EQ(6u, records.size());
+    EXPECT_EQ(6u, CountOnDisk());
     EXPECT_STREQ("Mail", records[0].website);
     EXPECT_STREQ("first", records[0].remarks);
-    EXPECT_EQ(std::string(127, 'm'), std::string(records[1].url, strnlen(records[1].url, 128)));
+    EXPECT_EQ(std::string(126, 'm'), std::string(records[1].url, strnlen(records[1].url, 128)));
     EXPECT_STREQ("Two lines", records[2].website); // line breaks become spaces
     EXPECT_STREQ("p w", records[2].password);
     EXPECT_STREQ("\xE9\x80", records[2].remarks);   // Windows-1252 bytes
-    EXPECT_STREQ("Last", records[3].website);
+    EXPECT_STREQ("MAIL", records[3].website);        // other accounts on stored sites
+    EXPECT_STREQ("Other", records[4].website);
+    EXPECT_STREQ("Last", records[5].website);
 
-    // --allow-duplicates takes the two rows that matched stored records.
+    // --skip-same-site answers the program's question with No.
     ResetStore();
-    o.allowDuplicates = true;
-    o.input = Write("more.csv", std::string(kBrowserHeader) + "MAIL,https://other.example,x,y,\n");
-    EXPECT_EQ(0, Import(o));
-    EXPECT_EQ(5u, CountOnDisk());
+    o.skipSameSite = true;
+    o.input = Write("more.csv", std::string(kBrowserHeader) + "mail,https://new.example,x,y,\n");
+    EXPECT_EQ(1, Import(o));
+    EXPECT_EQ(6u, CountOnDisk());
 }
 
 TEST_F(ImportTest, NewFilesNameTheFolderAndExistingSettingsKeepTheirs)
