@@ -32,7 +32,7 @@ void Warn(const std::string& line)
 
 void Report(const std::string& line)
 {
-    std::fprintf(stderr, "%s\n", line.c_str());
+    WriteText(stderr, line + "\n");
 }
 
 int Fail(const std::string& why)

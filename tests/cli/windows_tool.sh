@@ -61,6 +61,15 @@ if command -v script >/dev/null; then
   "$native" import "$work/cafe.csv" "$work/cafe" >/dev/null
   script -qc "$wine $windows list '$(winpath "$work/cafe")'" /dev/null </dev/null >"$work/tty" 2>&1
   grep -q "$(printf 'Caf\xc3\xa9 \xe2\x82\xac')" "$work/tty" || fail "list on a console does not show 'Café €'"
+  # An import's report on a row, on standard error, likewise: Bitwarden's URIs beyond the
+  # first are named.
+  printf 'folder,favorite,type,name,notes,fields,reprompt,login_uri,login_username,login_password,login_totp\n' \
+    >"$work/uris.csv"
+  printf ',,login,Mail,,,0,"https://a.example,https://caf\xc3\xa9.example/\xe2\x82\xac",ann,pw,\n' >>"$work/uris.csv"
+  script -qc "$wine $windows import '$(winpath "$work/uris.csv")' '$(winpath "$work/cafe")'" /dev/null </dev/null \
+    >"$work/tty" 2>&1
+  grep -q "$(printf 'caf\xc3\xa9.example/\xe2\x82\xac')" "$work/tty" ||
+    fail "import's report on a console does not show 'café.example/€'"
 fi
 
 [ "$failures" = 0 ] || exit 1
