@@ -1,7 +1,8 @@
 #include "formats.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "header.h"
 
 namespace formats {
 
@@ -43,16 +44,6 @@ const Layout* LayoutOf(Format format)
             return &l;
     }
     return nullptr;
-}
-
-std::string Folded(std::string text)
-{
-    size_t first = text.find_first_not_of(" \t");
-    size_t last = text.find_last_not_of(" \t");
-    text = first == std::string::npos ? "" : text.substr(first, last - first + 1);
-    for (char& c : text)
-        c = (char)std::tolower((unsigned char)c);
-    return text;
 }
 
 // The fields of one exported entry in layout's columns.
@@ -125,7 +116,7 @@ bool HeaderFits(Format format, const std::vector<std::string>& header)
             continue;
         for (const std::string& mark : m.marks) {
             if (std::find_if(header.begin(), header.end(),
-                             [&](const std::string& name) { return Folded(name) == mark; }) == header.end())
+                             [&](const std::string& name) { return header::Folded(name) == mark; }) == header.end())
                 return false;
         }
         return true;

@@ -77,8 +77,9 @@ uint32_t SameLogin(const std::string& url, const std::string& userName, const st
 
 // Why a row holds no login the program could use, or empty: Bitwarden's notes, cards and
 // identities, LastPass's secure notes, Firefox's entry for its own account.
-std::string NotALogin(const csv::Row& row, const header::Columns& columns, const std::string& url)
+std::string NotALogin(const csv::Row& row, const header::Columns& columns, const std::string& text)
 {
+    std::string url = OneLine(text); // as it would be stored, so that a line break cannot hide it
     if (columns.type >= 0 && columns.type < (int)row.fields.size()) {
         const std::string& type = row.fields[columns.type];
         if (!type.empty() && !EqualsFolded(type, "login"))
@@ -115,6 +116,12 @@ void ImportRow(const csv::Row& row, const header::Columns& columns, const charse
         if (column >= 0 && column < (int)row.fields.size())
             text[f] = row.fields[column]; // a short row leaves its missing fields empty
     }
+    // Bitwarden joins several URIs with commas: the first is the record's, the rules apply to it.
+    if (columns.joinedUris && text[header::kUrl].find(',') != std::string::npos) {
+        std::string& url = text[header::kUrl];
+        notes.push_back("the first of several URIs was kept; not kept: " + url.substr(url.find(',') + 1));
+        url.erase(url.find(','));
+    }
     std::string why = NotALogin(row, columns, text[header::kUrl]);
     if (!why.empty()) {
         skip(why);
@@ -131,11 +138,6 @@ void ImportRow(const csv::Row& row, const header::Columns& columns, const charse
     }
     if (columns.of[header::kTitle] < 0)
         text[header::kTitle] = formats::HostOf(text[header::kUrl]); // Firefox has no title column
-    if (columns.joinedUris && text[header::kUrl].find(',') != std::string::npos) {
-        std::string& url = text[header::kUrl];
-        notes.push_back("the first of several URIs was kept; not kept: " + url.substr(url.find(',') + 1));
-        url.erase(url.find(','));
-    }
 
     const Field fields[] = {{"website", header::kTitle, WorkingRecord.website, kLongestText, false},
                             {"URL", header::kUrl, WorkingRecord.url, kLongestText, true},
