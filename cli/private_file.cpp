@@ -30,8 +30,8 @@ namespace {
 // FILE_ALL_ACCESS would add.
 struct OwnerOnly {
     SECURITY_DESCRIPTOR descriptor;
-    unsigned char user[256]; // TOKEN_USER and the SID after it
-    unsigned char acl[512];
+    alignas(8) unsigned char user[256]; // TOKEN_USER and the SID after it
+    alignas(8) unsigned char acl[512];
 };
 
 bool MakeOwnerOnly(OwnerOnly* s)
