@@ -15,7 +15,7 @@ source "$root/scripts/kestal-wine.sh"
 wm=""
 
 cleanup() {
-  for prefix in "$work/Jörg home"/password-kestal/wine* "$work"/fakehome/.local/share/password-kestal/wine*; do
+  for prefix in "$work"/*/password-kestal/wine* "$work"/fakehome/.local/share/password-kestal/wine*; do
     [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
   done
   [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
@@ -93,6 +93,17 @@ old_records "$work/oldbuild" 1
 save_once env KESTAL_HOME="$home" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/oldbuild" \
   "$root/scripts/password-kestal"
 [ -e "$work/oldbuild/Kestal.dat" ] && [ "$(stat -c %s "$home/Kestal.dat")" = 1024 ] || fail "a second move overwrote records"
+# A program folder whose name the program's code page cannot hold is refused before
+# anything moves, and the program is not started.
+cyrillic="$work/Пароли/password-kestal"
+old_records "$work/oldbuild2" 1
+status=0
+env LC_ALL=C.UTF-8 KESTAL_HOME="$cyrillic" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/oldbuild2" \
+  "$root/scripts/password-kestal" >"$work/launcher.log" 2>&1 || status=$?
+[ "$status" = 2 ] || fail "a program folder Windows-1252 cannot name: exit $status, not 2"
+grep -q "cannot name the folder" "$work/launcher.log" || fail "no message about the folder: $(cat "$work/launcher.log")"
+[ -f "$work/oldbuild2/KSys.dat" ] && [ -f "$work/oldbuild2/Kestal.dat" ] && [ ! -e "$cyrillic/KSys.dat" ] &&
+  [ ! -e "$cyrillic/Kestal.dat" ] || fail "records moved into a folder the program cannot name"
 case "$(cd "$home" && pwd -P)/" in "$(cd "$root" && pwd -P)/build/"*) fail "the program folder is in the build tree" ;; esac
 [ "$(mode "$home")" = 700 ] || fail "program folder mode $(mode "$home"), not 700"
 for f in KSys.dat Kestal.dat Kestal.exe; do
