@@ -6,6 +6,10 @@
 #include <cstring>
 #include <filesystem>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "console.h"
 #include "files.h"
 #include "record_store.h"
@@ -41,14 +45,31 @@ int Fail(const std::string& why)
     return 2;
 }
 
+// Paths are joined and made absolute as text, not through std::filesystem's string(): on
+// Windows that gives UTF-8, while the tool's paths are in the ANSI code page, as the file
+// routines (CreateFileA) and the settings take them.
 std::string FileIn(const std::string& folder, const char* name)
 {
-    return (fs::path(folder) / name).string();
+#ifdef _WIN32
+    const char separator = '\\';
+#else
+    const char separator = '/';
+#endif
+    std::string path = folder;
+    if (!path.empty() && path.back() != '/' && path.back() != '\\')
+        path += separator;
+    return path + name;
 }
 
 std::string WindowsForm(const std::string& folder)
 {
+#ifdef _WIN32
+    char full[4 * MAX_PATH];
+    DWORD length = GetFullPathNameA(folder.c_str(), sizeof(full), full, NULL);
+    std::string path = length > 0 && length < sizeof(full) ? std::string(full, length) : folder;
+#else
     std::string path = fs::absolute(fs::path(folder)).lexically_normal().string();
+#endif
     std::replace(path.begin(), path.end(), '/', '\\');
     if (path.empty() || path.back() != '\\')
         path += '\\';

@@ -39,6 +39,17 @@ mkdir "$work/he-native" "$work/he-windows"
 cmp -s "$work/he-native/Kestal.dat" "$work/he-windows/Kestal.dat" || fail "the Hebrew imports differ"
 [ "$(head -c 4 "$work/he-native/Kestal.dat")" = "$(printf '\xf9\xec\xe5\xed')" ] || fail "shalom is not F9 EC E5 ED"
 
+# A folder named in the ANSI code page: the Windows build names it in the settings with the
+# same bytes as the native build.
+mkdir "$work/Passwörter" "$work/Passwörter-native"
+printf 'name,url,username,password,note\nMail,https://mail.example,ann,pw,\n' >"$work/mail.csv"
+"$wine" "$windows" import "$(winpath "$work/mail.csv")" "$(winpath "$work/Passwörter")" >/dev/null 2>&1 ||
+  fail "Windows import into Passwörter"
+"$native" import "$work/mail.csv" "$work/Passwörter-native" >/dev/null 2>&1 || fail "native import"
+head -c 260 "$work/Passwörter/KSys.dat" | tail -c 256 | tr -d '\0' >"$work/folder-windows"
+{ head -c 260 "$work/Passwörter-native/KSys.dat" | tail -c 256 | tr -d '\0' | head -c -8; printf '\\'; } >"$work/folder-native"
+cmp -s "$work/folder-windows" "$work/folder-native" || fail "the Windows build names Passwörter otherwise: $(cat -v "$work/folder-windows")"
+
 # An export file: a new file only the user's account may open. Wine keeps no access list of
 # its own and turns the tool's into a Unix mode: no execute bit, nothing for others.
 "$wine" "$windows" export "$(winpath "$work/all")" --format browser-csv -o "$(winpath "$work/out.csv")" 2>/dev/null ||
