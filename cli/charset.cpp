@@ -1,48 +1,12 @@
 #include "charset.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <iconv.h>
-#endif
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#include "code_pages.h"
 
 namespace charset {
-
-// Windows-1252's bytes 0x80 to 0x9F; 0xA0 to 0xFF are U+00A0 to U+00FF. The five bytes it
-// leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 code points of the same
-// value.
-static const char32_t kWindows1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-// The code point of byte in codePage as the system converts it, or 0 when it does not.
-static char32_t SystemCodePoint(int codePage, unsigned char byte)
-{
-#ifdef _WIN32
-    char in = (char)byte;
-    wchar_t out[2];
-    int n = MultiByteToWideChar((UINT)codePage, MB_ERR_INVALID_CHARS, &in, 1, out, 2);
-    return n == 1 ? (char32_t)out[0] : 0;
-#else
-    std::string name = "WINDOWS-" + std::to_string(codePage);
-    iconv_t converter = iconv_open("UTF-32LE", name.c_str());
-    if (converter == (iconv_t)-1)
-        return 0;
-    char in = (char)byte;
-    unsigned char out[8];
-    char* inPointer = &in;
-    char* outPointer = (char*)out;
-    size_t inLeft = 1, outLeft = sizeof(out);
-    size_t done = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
-    iconv_close(converter);
-    if (done == (size_t)-1 || outLeft != 4)
-        return 0;
-    return (char32_t)out[0] | (char32_t)out[1] << 8 | (char32_t)out[2] << 16 | (char32_t)out[3] << 24;
-#endif
-}
 
 bool CodePage::Load(int codePage)
 {
@@ -51,17 +15,36 @@ bool CodePage::Load(int codePage)
     number_ = codePage;
     for (int b = 0; b < 128; ++b)
         table_[b] = (char32_t)b;
-    for (int b = 128; b < 256; ++b) {
-        if (codePage == 1252) {
-            table_[b] = b < 0xA0 ? kWindows1252High[b - 0x80] : (char32_t)b;
-        } else {
-            char32_t c = SystemCodePoint(codePage, (unsigned char)b);
-            if (c == 0 && b == 128 && SystemCodePoint(codePage, 'A') != 'A')
-                return false; // the system knows nothing of this code page
-            table_[b] = c != 0 ? c : (char32_t)b;
-        }
-    }
+    for (int b = 128; b < 256; ++b)
+        table_[b] = kCodePageHigh[codePage - 1250][b - 128];
     return true;
+}
+
+int CodePageOfName(const std::string& name)
+{
+    std::string lower;
+    for (char c : name)
+        lower += (char)std::tolower((unsigned char)c);
+    for (const char* prefix : {"windows-", "cp", ""}) {
+        size_t n = std::strlen(prefix);
+        if (lower.compare(0, n, prefix) != 0 || lower.size() != n + 4)
+            continue;
+        int number = std::atoi(lower.c_str() + n);
+        if (number >= 1250 && number <= 1258 && std::isdigit((unsigned char)lower[n]))
+            return number;
+    }
+    return 0;
+}
+
+size_t FirstInvalidUtf8(const std::string& text)
+{
+    for (size_t at = 0; at < text.size();) {
+        size_t start = at;
+        char32_t c;
+        if (!NextUtf8(text, &at, &c))
+            return start;
+    }
+    return std::string::npos;
 }
 
 void AppendUtf8(char32_t c, std::string* out)

@@ -6,13 +6,12 @@
 
 namespace charset {
 
-// A single-byte Windows code page, 1250 to 1258. Windows-1252 comes from the tool's own
-// table, identical on every build; the others from the system (iconv natively,
-// MultiByteToWideChar on Windows). Bytes a code page leaves undefined stand for the code
-// point of the same value (0x81 is U+0081), as Windows-1252's five do.
+// A single-byte Windows code page, 1250 to 1258, from the tool's own tables: the same
+// letters as Windows gives, on every build. Bytes a code page leaves undefined stand for
+// the code point of the same value (0x81 is U+0081), as Windows-1252's five do.
 class CodePage {
 public:
-    // Loads the table of codePage; false when the system cannot convert it.
+    // Loads the table of codePage; false when it is not one of the nine.
     bool Load(int codePage);
     int Number() const { return number_; }
     // The UTF-8 text of bytes in this code page.
@@ -25,6 +24,13 @@ private:
     int number_ = 0;
     char32_t table_[256] = {}; // code point of each byte
 };
+
+// The code page a name stands for: "windows-1252", "cp1252" or "1252" (any case), 1250 to
+// 1258; 0 for any other name.
+int CodePageOfName(const std::string& name);
+
+// Where the first byte sequence that is not UTF-8 starts in text; npos when all of it is.
+size_t FirstInvalidUtf8(const std::string& text);
 
 // Appends the UTF-8 form of codePoint.
 void AppendUtf8(char32_t codePoint, std::string* out);

@@ -1,6 +1,7 @@
 // The tool's commands. Each reads and writes the two files of a database folder through
 // the program's own routines, and returns the process exit status: 0 done (nothing found),
-// 1 done with findings or skipped rows, 2 nothing could be done.
+// 1 done with findings, skipped or changed rows, 2 nothing could be done. Data and summaries
+// go to standard output, reports and warnings to standard error.
 #pragma once
 
 #include <string>
@@ -13,8 +14,11 @@ struct Options {
     std::string output;           // export: a file instead of standard output
     bool force = false;           // export: replace an existing file
     std::string input;            // import: the CSV file
+    std::string inputEncoding;    // import: the file's code page when it is not UTF-8
     bool dryRun = false;          // import: report only
-    bool allowDuplicates = false; // import
+    bool skipSameSite = false;    // import: skip rows whose website or URL is stored
+    bool allowEmptyUrl = false;   // import: take rows without a URL
+    bool allowEmptyUser = false;  // import: take rows without a user name
 };
 
 int Check(const Options& o);

@@ -34,12 +34,18 @@ bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error)
                     field.push_back(c);
                 }
                 if (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r') {
-                    *error = "line " + std::to_string(line) + ": text after a closing quote";
-                    return false;
+                    // Text after the closing quote: the quote and the text are kept as read.
+                    field.push_back('"');
+                    while (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r')
+                        field.push_back(text[at++]);
+                    if (row.oddity.empty())
+                        row.oddity = "text after a closing quote was read as it stands";
                 }
             } else {
                 while (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r')
                     field.push_back(text[at++]);
+                if (field.find('"') != std::string::npos && row.oddity.empty())
+                    row.oddity = "a quote inside an unquoted field was read as text";
             }
             row.fields.push_back(field);
             if (at < text.size() && text[at] == ',') {
@@ -48,8 +54,11 @@ bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error)
             }
             break;
         }
-        // The line end: LF, CRLF, a lone CR, or the end of the text.
+        // The line end: LF, CRLF, a lone CR, or the end of the text; CR CR LF, which some
+        // LastPass exports end their rows with, is one line end too.
         if (at < text.size() && text[at] == '\r')
+            ++at;
+        if (text.compare(at, 2, "\r\n") == 0)
             ++at;
         if (at < text.size() && text[at] == '\n')
             ++at;

@@ -1,7 +1,8 @@
 #include "formats.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "header.h"
 
 namespace formats {
 
@@ -43,16 +44,6 @@ const Layout* LayoutOf(Format format)
             return &l;
     }
     return nullptr;
-}
-
-std::string Folded(std::string text)
-{
-    size_t first = text.find_first_not_of(" \t");
-    size_t last = text.find_last_not_of(" \t");
-    text = first == std::string::npos ? "" : text.substr(first, last - first + 1);
-    for (char& c : text)
-        c = (char)std::tolower((unsigned char)c);
-    return text;
 }
 
 // The fields of one exported entry in layout's columns.
@@ -106,44 +97,40 @@ std::string CsvDocument(Format format, const std::vector<Entry>& entries)
     return text;
 }
 
-Format ByHeader(const std::vector<std::string>& header)
+bool HeaderFits(Format format, const std::vector<std::string>& header)
 {
-    for (const Layout& l : Layouts()) {
-        // Chromium-based browsers write the browser format without its last column.
-        size_t least = l.format == kBrowserCsv ? l.header.size() - 1 : l.header.size();
-        if (header.size() < least || header.size() > l.header.size())
+    // The columns every version of each format has written: KeePassX and KeePassXC up to
+    // 2.5 wrote the first six of KeePassXC's columns, Bitwarden before 2021 had no
+    // "reprompt", browsers before notes no "note".
+    static const struct {
+        Format format;
+        std::vector<std::string> marks;
+    } kMarks[] = {
+        {kKeePassXcCsv, {"group", "title", "username", "password", "url", "notes"}},
+        {kBitwardenCsv, {"type", "name", "login_uri", "login_username", "login_password"}},
+        {kBrowserCsv, {"name", "url", "username", "password"}},
+        {kFirefoxCsv, {"url", "username", "password", "httprealm", "formactionorigin", "guid"}},
+    };
+    for (const auto& m : kMarks) {
+        if (m.format != format)
             continue;
-        bool same = true;
-        for (size_t i = 0; i < header.size() && same; ++i)
-            same = Folded(header[i]) == Folded(l.header[i]);
-        if (same)
-            return l.format;
+        for (const std::string& mark : m.marks) {
+            if (std::find_if(header.begin(), header.end(),
+                             [&](const std::string& name) { return header::Folded(name) == mark; }) == header.end())
+                return false;
+        }
+        return true;
     }
-    return kUnknown;
+    return false;
 }
 
-bool EntryOfRow(Format format, const csv::Row& row, Entry* entry, std::string* why)
+Format ByHeader(const std::vector<std::string>& header)
 {
-    const Layout* l = LayoutOf(format);
-    auto field = [&](int column) { return column >= 0 && column < (int)row.fields.size() ? row.fields[column] : ""; };
-    if (l == nullptr || (int)row.fields.size() <= std::max(l->url, std::max(l->userName, l->password))) {
-        *why = "too few fields";
-        return false;
+    for (Format f : {kKeePassXcCsv, kBitwardenCsv, kFirefoxCsv, kBrowserCsv}) {
+        if (HeaderFits(f, header))
+            return f;
     }
-    if (format == kBitwardenCsv && Folded(field(2)) != "login") {
-        *why = "not a login (type \"" + field(2) + "\")";
-        return false;
-    }
-    *entry = Entry();
-    entry->line = row.line;
-    entry->title = field(l->title);
-    entry->url = field(l->url);
-    entry->userName = field(l->userName);
-    entry->password = field(l->password);
-    entry->notes = field(l->notes);
-    if (format == kFirefoxCsv)
-        entry->title = HostOf(entry->url);
-    return true;
+    return kUnknown;
 }
 
 std::string HostOf(const std::string& url)

@@ -1,5 +1,5 @@
 // The interchange formats: what an entry is between the tool and another password manager,
-// how each CSV format lays it out, and how an imported file's header names its format.
+// how each CSV format lays it out, and which headers each format's writers write.
 #pragma once
 
 #include <string>
@@ -31,12 +31,13 @@ Format ByName(const std::string& name);
 // The CSV document of entries in one of the CSV formats, header first.
 std::string CsvDocument(Format format, const std::vector<Entry>& entries);
 
-// The format whose header row this is (case and surrounding spaces aside), or kUnknown.
-Format ByHeader(const std::vector<std::string>& header);
+// True when header is one that format's writers write: it holds the columns that mark the
+// format (case, surrounding spaces and order aside; the versions before a column was added
+// included). Columns are read by name whatever the format.
+bool HeaderFits(Format format, const std::vector<std::string>& header);
 
-// Reads the entry of a data row in format. False, with *why, for a row that holds no login
-// (a Bitwarden note or card, a row of too few fields).
-bool EntryOfRow(Format format, const csv::Row& row, Entry* entry, std::string* why);
+// The first CSV format whose header this is, or kUnknown.
+Format ByHeader(const std::vector<std::string>& header);
 
 // The host of a URL: what lies between "scheme://" (and any "user@") and the next '/', '?',
 // '#' or ':'. Empty when there is none.

@@ -1,6 +1,7 @@
 // kestal-tool: checks, lists, exports, imports and recovers the two files of a Password
-// Kestal database folder. Exit status: 0 done, 1 done with findings or skipped rows, 2 usage
-// errors and files that could not be read or written.
+// Kestal database folder. Exit status: 0 done, 1 done with findings, with rows skipped or
+// changed, or with records left out, 2 usage errors, refused input and files that could not
+// be read or written.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -15,9 +16,19 @@
 #endif
 
 #include "commands.h"
+#include "console.h"
 #include "version.h"
 
 namespace {
+
+// What holds for the files export writes. Wine keeps no access list of its own: it turns
+// the one the tool sets into a Unix mode, giving the group the owner's read access.
+#ifdef _WIN32
+const char kOutputHelp[] = "write to FILE (- for standard output); a new file that only your account may open "
+                           "(under Wine: mode 0640, or 0600 when the Wine server runs with umask 077)";
+#else
+const char kOutputHelp[] = "write to FILE (- for standard output); a new file readable by you only (mode 0600)";
+#endif
 
 void AddFolder(CLI::App* command, Options* o)
 {
@@ -50,6 +61,7 @@ int main(int argc, char** argv)
 
     CLI::App* check = app.add_subcommand("check", "report what is wrong with the files; exit 1 when anything is");
     AddFolder(check, &o);
+    AddCodePage(check, &o);
 
     CLI::App* list = app.add_subcommand("list", "one line a record: index, website, URL, user name");
     AddFolder(list, &o);
@@ -60,48 +72,67 @@ int main(int argc, char** argv)
     AddFolder(exportCommand, &o);
     exportCommand->add_option("--format", o.format, "keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv")
         ->required();
-    exportCommand->add_option("--output,-o", o.output, "write to FILE (created readable by you only)");
+    exportCommand->add_option("--output,-o", o.output, kOutputHelp);
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
     AddCodePage(exportCommand, &o);
 
-    CLI::App* importCommand = app.add_subcommand("import", "append the entries of a CSV file to the database");
-    importCommand->add_option("FILE", o.input, "CSV of KeePassXC, Bitwarden, a browser or Firefox")->required();
+    CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
+    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")
+        ->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
-                              "keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv (default: from the header)");
+                              "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "
+                              "firefox-csv (columns are always taken by their names)");
+    importCommand->add_option("--input-encoding", o.inputEncoding,
+                              "FILE's encoding when it is not UTF-8: windows-1250 to windows-1258");
     importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");
-    importCommand->add_flag("--allow-duplicates", o.allowDuplicates, "import entries whose website or URL is stored");
+    importCommand->add_flag("--skip-same-site", o.skipSameSite,
+                            "skip rows whose website or URL is stored (by default another account on a stored site "
+                            "is imported)");
+    importCommand->add_flag("--allow-empty-url", o.allowEmptyUrl, "import rows without a URL");
+    importCommand->add_flag("--allow-empty-user", o.allowEmptyUser, "import rows without a user name");
     AddCodePage(importCommand, &o);
 
     CLI::App* recover = app.add_subcommand("recover", "write settings that make the program find every record");
     AddFolder(recover, &o);
+    AddCodePage(recover, &o);
 
+    // Help and version text that never arrived is a failure too.
+    auto Finish = [](int status) { return tool::StandardOutputFailed() ? 2 : status; };
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
+        return Finish(app.exit(e));
     } catch (const CLI::CallForAllHelp& e) {
-        return app.exit(e);
+        return Finish(app.exit(e));
     } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
+        return Finish(app.exit(e));
     } catch (const CLI::ParseError& e) {
         std::fprintf(stderr, "kestal-tool: %s\nRun 'kestal-tool --help' for usage.\n", e.what());
         return 2;
     }
 
+    int status;
     try {
         if (check->parsed())
-            return Check(o);
-        if (list->parsed())
-            return List(o);
-        if (exportCommand->parsed())
-            return Export(o);
-        if (importCommand->parsed())
-            return Import(o);
-        return Recover(o);
+            status = Check(o);
+        else if (list->parsed())
+            status = List(o);
+        else if (exportCommand->parsed())
+            status = Export(o);
+        else if (importCommand->parsed())
+            status = Import(o);
+        else
+            status = Recover(o);
     } catch (const std::exception& e) {
         // A file system error the commands did not expect: one line, no trace.
         std::fprintf(stderr, "kestal-tool: %s\n", e.what());
         return 2;
     }
+    // Output that never arrived is a failure, whatever the command found.
+    if (tool::StandardOutputFailed()) {
+        std::fprintf(stderr, "kestal-tool: standard output could not be written\n");
+        return 2;
+    }
+    return status;
 }

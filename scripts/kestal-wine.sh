@@ -162,3 +162,15 @@ kestal_windows_folder() {
   local folder=${1%/}/
   printf 'Z:%s' "${folder//\//\\}"
 }
+
+# The ANSI code page Wine gives the programs of WINEPREFIX in this environment (it follows
+# the locale): 1252 for most, 1255 for Hebrew, ... Wine writes it into the registry as each
+# program starts. The answer goes through a file: a Wine that starts its services now would
+# hand them a pipe, and a command substitution would wait for them to end.
+kestal_ansi_codepage() {
+  local answer
+  answer=$(mktemp "${TMPDIR:-/tmp}/kestal-acp.XXXXXX")
+  wine reg query 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP </dev/null >"$answer" 2>/dev/null
+  tr -d '\r' <"$answer" | sed -n 's/^ *ACP *REG_SZ *\([0-9][0-9]*\).*/\1/p'
+  rm -f "$answer"
+}

@@ -4,7 +4,7 @@
 # check and recover on a folder copied from elsewhere.
 #   command_line.sh KESTAL_TOOL
 set -uo pipefail
-tool=$1
+tool=$(realpath "$1")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestal-cli-test.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -55,6 +55,15 @@ expect 2 "export without --format" "$tool" export "$work/db"
 expect 2 "export into a missing folder" "$tool" export "$work/db" --format keepass-xml -o "$work/no/such/dir/x.xml"
 check "no partial or temporary file is left" test -z "$(ls "$work/no" 2>/dev/null; ls "$work" | grep '\.tmp$')"
 
+expect 0 "export -o - (in the export's folder)" env -C "$work" "$tool" export "$work/db" --format browser-csv -o -
+check "-o - writes the records to standard output" grep -qx "Mail,https://mail.example,ann,s3cret," "$work/out"
+check "-o - creates no file named -" test ! -e "$work/-"
+for command in list check "export --format keepass-xml"; do
+  # shellcheck disable=SC2086 # the words of the command
+  "$tool" $command "$work/db" >/dev/full 2>"$work/err"
+  check "$command to a full disk (/dev/full) exits 2" test $? = 2
+done
+
 "$tool" list "$work/db" >"$work/listed"
 check "list to a pipe is tab-separated" grep -qP '^0\tMail\thttps://mail.example\tann$' "$work/listed"
 check "list hides passwords" test -z "$(grep s3cret "$work/listed")"
@@ -86,6 +95,80 @@ check "the password is kept" test "$old" = "$(od -An -tx1 -j260 -N60 "$work/move
 expect 0 "recover again changes nothing" "$tool" recover "$work/moved"
 check "and says so" grep -q "nothing to change" "$work/out"
 check "no second backup" test ! -e "$work/moved/KSys.dat.bak.1"
+
+# A folder whose name is not ASCII: the settings hold it in the files' code page, as the
+# program reads it, and check shows it as UTF-8. A folder the code page cannot hold is
+# refused before anything is written; a folder whose settings name another is refused too.
+mkdir "$work/Passwörter" "$work/Пароли" "$work/other"
+expect 0 "import into Passwörter" "$tool" import "$work/in.csv" "$work/Passwörter"
+printf 'Z:%s\\' "$work/Passwörter" | tr / '\\' | iconv -f UTF-8 -t WINDOWS-1252 >"$work/want-folder"
+head -c 260 "$work/Passwörter/KSys.dat" | tail -c 256 | tr -d '\0' >"$work/got-folder"
+check "the settings name Passwörter in Windows-1252" cmp -s "$work/want-folder" "$work/got-folder"
+expect 0 "check of Passwörter" "$tool" check "$work/Passwörter"
+check "check shows the folder as UTF-8, as this folder" grep -qF "Passwörter\ (this folder)" "$work/out"
+expect 2 "import into a folder Windows-1252 cannot name" "$tool" import "$work/in.csv" "$work/Пароли"
+check "nothing was written there" test -z "$(ls -A "$work/Пароли")"
+check "the message names the code page" grep -q "Windows-1252 cannot hold" "$work/err"
+expect 0 "the same folder under --codepage 1251" "$tool" import "$work/in.csv" "$work/Пароли" --codepage 1251
+mkdir "$work/Übersicht"
+cp "$work/Passwörter/Kestal.dat" "$work/Übersicht/"
+expect 0 "recover in a folder named Übersicht" "$tool" recover "$work/Übersicht"
+check "recover says which folder, in UTF-8" grep -q "folder .*Übersicht" "$work/out"
+printf 'Z:%s\\' "$work/Übersicht" | tr / '\\' | iconv -f UTF-8 -t WINDOWS-1252 >"$work/want-folder"
+head -c 260 "$work/Übersicht/KSys.dat" | tail -c 256 | tr -d '\0' >"$work/got-folder"
+check "the settings recover writes name Übersicht in Windows-1252" cmp -s "$work/want-folder" "$work/got-folder"
+mkdir "$work/Обзор"
+cp "$work/Passwörter/Kestal.dat" "$work/Обзор/"
+expect 2 "recover in a folder Windows-1252 cannot name" "$tool" recover "$work/Обзор"
+check "writes no settings there" test ! -e "$work/Обзор/KSys.dat"
+cp "$work/Passwörter/KSys.dat" "$work/other/"
+expect 2 "import into a folder whose settings name another" "$tool" import "$work/in.csv" "$work/other"
+check "the message names that folder and recover" grep -q "names the database folder .*Passwörter.*recover" "$work/err"
+check "no database was written" test ! -e "$work/other/Kestal.dat"
+
+# A CSV that is not UTF-8 is reported as such, with its line; --input-encoding reads it.
+printf 'name,url,username,password,note\nCaf\xe9,https://cafe.example,ann,pw,\n' >"$work/latin1.csv"
+mkdir "$work/latin"
+expect 2 "a Windows-1252 CSV read as UTF-8" "$tool" import "$work/latin1.csv" "$work/latin"
+check "the message names line 2 and --input-encoding" grep -q "line 2 is not UTF-8.*--input-encoding" "$work/err"
+expect 0 "the same CSV with --input-encoding windows-1252" "$tool" import "$work/latin1.csv" "$work/latin" \
+  --input-encoding windows-1252
+"$tool" list "$work/latin" >"$work/listed"
+check "its letters arrive" grep -qP '^0\tCafé\t' "$work/listed"
+
+# Import: per-row reports on standard error, the summary alone on standard output; a second
+# account on a stored site is kept, and check notes it without calling it a problem.
+printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,\nMail,https://mail.example,bea,other,\nNone,https://n.example,x,,\n' >"$work/accounts.csv"
+mkdir "$work/accounts"
+expect 1 "import with a skipped row" "$tool" import "$work/accounts.csv" "$work/accounts"
+check "standard output holds the summary alone" test "$(cat "$work/out")" = "2 imported, 1 skipped"
+check "the reports go to standard error" grep -qx "line 3: same website as record 0: imported as another account" "$work/err"
+check "with the skipped row's line" grep -qx "line 4: skipped: the password is empty" "$work/err"
+expect 0 "check of a folder with a second account" "$tool" check "$work/accounts"
+check "the second account is a note" grep -q "^note: record 1: same website or URL as record 0" "$work/out"
+check "not a finding" grep -qx "no findings (1 note)" "$work/out"
+printf 'Mail,https://mail.example,ann,s3cret,\n' >"$work/headless.csv"
+expect 2 "a file without a header" "$tool" import "$work/headless.csv" "$work/accounts"
+check "names the columns it found" grep -q '"https://mail.example"' "$work/err"
+expect 2 "--format that the header does not match" "$tool" import "$work/accounts.csv" "$work/accounts" --format bitwarden-csv
+check "nothing was added" test "$(stat -c %s "$work/accounts/Kestal.dat")" = 1024
+
+# A fresh folder: settings that count no records, and no database file yet.
+mkdir "$work/fresh"
+{ printf '\0\0\0\0'; printf 'Z:%s\\' "$(printf '%s' "$work/fresh" | tr / '\\')"; } >"$work/fresh/KSys.dat"
+truncate -s 320 "$work/fresh/KSys.dat"
+expect 0 "check of a fresh folder" "$tool" check "$work/fresh"
+check "it is sound" grep -qx "no findings" "$work/out"
+
+# A database file cut inside its second record: export and list leave the partial record
+# out, say so, and exit 1.
+cp -r "$work/db" "$work/cut"
+truncate -s 700 "$work/cut/Kestal.dat"
+expect 1 "export of a cut database" "$tool" export "$work/cut" --format browser-csv
+check "the whole record alone is exported" test "$(cat "$work/out")" = "$(printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,')"
+check "with a warning" grep -q "1 whole ones and a partial one of 188 bytes" "$work/err"
+expect 1 "list of a cut database" "$tool" list "$work/cut"
+check "one line" test "$(wc -l <"$work/out")" = 1
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures failed"

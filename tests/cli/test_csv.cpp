@@ -42,16 +42,28 @@ TEST(Csv, ByteOrderMarkLineEndsAndALastLineWithoutItsEnd)
     EXPECT_EQ((Table{{"x"}, {"y"}}), Fields(rows));
     ASSERT_TRUE(csv::Parse("", &rows, &error));
     EXPECT_TRUE(rows.empty());
+    // CR CR LF ends one row, and the lines are counted so.
+    ASSERT_TRUE(csv::Parse("a\r\r\nb\r\r\n\"c\nd\"\r\r\ne", &rows, &error));
+    EXPECT_EQ((Table{{"a"}, {"b"}, {"c\nd"}, {"e"}}), Fields(rows));
+    ASSERT_EQ(4u, rows.size());
+    EXPECT_EQ(5, rows[3].line);
 }
 
-TEST(Csv, BrokenQuotingIsAnErrorWithItsLine)
+TEST(Csv, StrayQuotesAreTextAndOnlyAnEndlessQuoteIsAnError)
 {
     std::vector<csv::Row> rows;
     std::string error;
     EXPECT_FALSE(csv::Parse("a,b\nc,\"never\nends", &rows, &error));
     EXPECT_NE(std::string::npos, error.find("line 2")) << error;
-    EXPECT_FALSE(csv::Parse("\"a\"b,c\n", &rows, &error));
-    EXPECT_NE(std::string::npos, error.find("line 1")) << error;
+
+    // Text after a closing quote, and a quote inside an unquoted field, stay as they stand;
+    // the rows after them are read as usual.
+    ASSERT_TRUE(csv::Parse("\"a\"b,c\nx,y\"z\"\n\"\",\"ok\"\n\"\"k\"\":1,2\n", &rows, &error)) << error;
+    EXPECT_EQ((Table{{"a\"b", "c"}, {"x", "y\"z\""}, {"", "ok"}, {"\"k\"\":1", "2"}}), Fields(rows));
+    EXPECT_NE("", rows[0].oddity);
+    EXPECT_NE("", rows[1].oddity);
+    EXPECT_EQ("", rows[2].oddity);
+    EXPECT_NE("", rows[3].oddity);
 }
 
 TEST(Csv, WriterQuotesWhatNeedsItAndReadsBackTheSame)

@@ -2,6 +2,7 @@
 // skipped; the files saved as the program saves them, or not at all.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "cli_fixture.h"
@@ -19,8 +20,8 @@ TEST_F(ImportTest, RowsGoThroughTheProgramsRules)
     std::string text = std::string(kBrowserHeader) +
                        "Mail,https://mail.example,ann,pw1,first\n"               // line 2: imported
                        ",https://no-user.example,,pw,\n"                          // 3: empty user name
-                       "Long," + std::string(128, 'u') + ",bob,pw,\n" +           // 4: URL of 128 bytes
-                       "Max," + std::string(127, 'm') + ",bob,pw,\n" +            // 5: URL of 127 bytes fits
+                       "Long," + std::string(127, 'u') + ",bob,pw,\n" +           // 4: URL of 127 bytes
+                       "Max," + std::string(126, 'm') + ",bob,pw,\n" +            // 5: URL of 126 bytes fits
                        "Cyr,https://c.example,\xD0\xB8\xD0\xBC\xD1\x8F,pw,\n"     // 6: Cyrillic refused
                        "\"Two\nlines\",https://t.example,cy,\"p\r\nw\",\xC3\xA9\xE2\x82\xAC\n" // 7-8
                        "MAIL,https://other.example,x,y,\n"                         // 9: website stored
@@ -30,22 +31,24 @@ TEST_F(ImportTest, RowsGoThroughTheProgramsRules)
     Options o = ImportOf(text);
     EXPECT_EQ(1, Import(o));
     std::vector<Record> records = Records();
-    ASSERT_EQ(4u, records.size());
-    EXPECT_EQ(4u, CountOnDisk());
+    ASSERT_EQ(6u, records.size());
+    EXPECT_EQ(6u, CountOnDisk());
     EXPECT_STREQ("Mail", records[0].website);
     EXPECT_STREQ("first", records[0].remarks);
-    EXPECT_EQ(std::string(127, 'm'), std::string(records[1].url, strnlen(records[1].url, 128)));
+    EXPECT_EQ(std::string(126, 'm'), std::string(records[1].url, strnlen(records[1].url, 128)));
     EXPECT_STREQ("Two lines", records[2].website); // line breaks become spaces
     EXPECT_STREQ("p w", records[2].password);
     EXPECT_STREQ("\xE9\x80", records[2].remarks);   // Windows-1252 bytes
-    EXPECT_STREQ("Last", records[3].website);
+    EXPECT_STREQ("MAIL", records[3].website);        // other accounts on stored sites
+    EXPECT_STREQ("Other", records[4].website);
+    EXPECT_STREQ("Last", records[5].website);
 
-    // --allow-duplicates takes the two rows that matched stored records.
+    // --skip-same-site answers the program's question with No.
     ResetStore();
-    o.allowDuplicates = true;
-    o.input = Write("more.csv", std::string(kBrowserHeader) + "MAIL,https://other.example,x,y,\n");
-    EXPECT_EQ(0, Import(o));
-    EXPECT_EQ(5u, CountOnDisk());
+    o.skipSameSite = true;
+    o.input = Write("more.csv", std::string(kBrowserHeader) + "mail,https://new.example,x,y,\n");
+    EXPECT_EQ(1, Import(o));
+    EXPECT_EQ(6u, CountOnDisk());
 }
 
 TEST_F(ImportTest, NewFilesNameTheFolderAndExistingSettingsKeepTheirs)
@@ -62,21 +65,36 @@ TEST_F(ImportTest, NewFilesNameTheFolderAndExistingSettingsKeepTheirs)
     EXPECT_EQ(expected, folder);
 #endif
 
-    // An existing settings file keeps its folder field and password; only the count moves.
+    // Settings that name another folder: the program would read the records from there and
+    // never show these, so nothing is imported and both files stay as they were.
     Settings kept = {};
     std::memcpy(&kept, settings.data(), 320);
     std::strcpy(kept.folder, "C:\\Elsewhere\\");
     std::strcpy(kept.password, "secret");
-    WriteBytes(dir.File("db\\KSys.dat"), std::vector<unsigned char>((unsigned char*)&kept, (unsigned char*)&kept + 320));
+    std::vector<unsigned char> elsewhere((unsigned char*)&kept, (unsigned char*)&kept + 320);
+    WriteBytes(dir.File("db\\KSys.dat"), elsewhere);
     ResetStore();
     o.input = Write("b.csv", std::string(kBrowserHeader) + "B,https://b.example,me,pw,\n");
+    EXPECT_EQ(2, Import(o));
+    EXPECT_EQ(elsewhere, ReadBytes(dir.File("db\\KSys.dat")));
+    EXPECT_EQ(1u, Records().size());
+
+    // Settings that name this folder in other letter case keep their folder field and
+    // password; only the count moves.
+    std::string upper = folder;
+    for (char& c : upper)
+        c = (char)std::toupper((unsigned char)c);
+    std::memset(kept.folder, 0, sizeof(kept.folder));
+    std::strcpy(kept.folder, upper.c_str());
+    WriteBytes(dir.File("db\\KSys.dat"), std::vector<unsigned char>((unsigned char*)&kept, (unsigned char*)&kept + 320));
+    ResetStore();
     ASSERT_EQ(0, Import(o));
     settings = ReadBytes(dir.File("db\\KSys.dat"));
     ASSERT_EQ(320u, settings.size());
     Settings now = {};
     std::memcpy(&now, settings.data(), 320);
     EXPECT_EQ(2u, now.count);
-    EXPECT_STREQ("C:\\Elsewhere\\", now.folder);
+    EXPECT_STREQ(upper.c_str(), now.folder);
     EXPECT_STREQ("secret", now.password);
     EXPECT_EQ(2u, Records().size());
 }

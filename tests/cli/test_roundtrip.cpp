@@ -39,7 +39,7 @@ std::string Padded(std::string text, size_t length, char fill)
 }
 
 // Record i of the test database: quotes, commas, markup, Windows-1252 letters, an empty
-// website now and then, and fields of the greatest length a record holds.
+// website now and then, and fields of the greatest length the program keeps.
 Record Made(int i)
 {
     static const char* extras[] = {"say \"hi\"", "a, b", "x & y <z>", "]]> end", "caf\xE9 \x80 \xFC"};
@@ -50,11 +50,11 @@ Record Made(int i)
     std::string password = "p\"w,<&>" + n + (i % 4 == 0 ? " \x80" : "");
     std::string remarks = i % 6 == 0 ? "" : "note " + n + " " + extras[(i + 2) % 5];
     if (i == 100) {
-        website = Padded("W" + n, 127, 'w');
-        url = Padded("https://longest.example/" + n, 127, 'u');
-        user = Padded("U" + n, 63, 'e');
-        password = Padded("P" + n, 63, 'x');
-        remarks = Padded("R" + n, 127, 'r');
+        website = Padded("W" + n, 126, 'w');
+        url = Padded("https://longest.example/" + n, 126, 'u');
+        user = Padded("U" + n, 62, 'e');
+        password = Padded("P" + n, 62, 'x');
+        remarks = Padded("R" + n, 126, 'r');
     }
     Record r = {};
     std::memcpy(r.website, website.data(), website.size());

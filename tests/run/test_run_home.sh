@@ -16,7 +16,7 @@ source "$root/scripts/kestal-wine.sh"
 wm=""
 
 cleanup() {
-  for prefix in "$work"/home/wine* "$work"/fake\ home/.local/share/password-kestal/wine*; do
+  for prefix in "$work"/*/password-kestal/wine* "$work"/fake\ home/.local/share/password-kestal/wine*; do
     [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
   done
   [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
@@ -64,34 +64,53 @@ save_once() {
 
 mode() { stat -c %a "$1"; }
 
-# Writes a settings file naming folder with count records, and a database of count records.
+# Writes a settings file naming folder (an ASCII one) with count records and the password
+# "pw", and a database of count records.
 old_records() {
   local folder=$1 count=$2 win
   win=$(kestal_windows_folder "$folder")
   mkdir -p "$folder"
-  { printf "\\x$(printf %02x "$count")\\x00\\x00\\x00%s" "$win"; head -c $((256 - ${#win} + 60)) /dev/zero; } >"$folder/KSys.dat"
+  { printf "\\x$(printf %02x "$count")\\x00\\x00\\x00%s" "$win"; head -c $((256 - ${#win})) /dev/zero; printf pw
+    head -c 58 /dev/zero; } >"$folder/KSys.dat"
   for _ in $(seq "$count"); do
     { printf 'migrated'; head -c 120 /dev/zero; printf 'url'; head -c 381 /dev/zero; }
   done >"$folder/Kestal.dat"
 }
 
-# The program folder of `make run`, in a throwaway KESTAL_HOME, where the records an older
-# `make run` left in a build folder move once.
-home="$work/home"
+# The program folder of `make run`, in a throwaway KESTAL_HOME under a home folder with a
+# space and a letter beyond ASCII, where the records an older `make run` left in a build
+# folder move once. The settings then name it in the program's code page (Windows-1252 in
+# this locale), and the program finds the records there: its save replaces the file.
+home="$work/Jörg home/password-kestal"
 old_records "$work/oldbuild" 2
-save_once env KESTAL_HOME="$home" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/none:$work/oldbuild" \
+moved=$(stat -c %i "$work/oldbuild/Kestal.dat")
+save_once env LC_ALL=C.UTF-8 KESTAL_HOME="$home" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/none:$work/oldbuild" \
   "$root/scripts/password-kestal"
 grep -q "moved the records from $work/oldbuild to $home" "$work/launcher.log" || fail "no line about the move"
 [ ! -e "$work/oldbuild/KSys.dat" ] && [ ! -e "$work/oldbuild/Kestal.dat" ] || fail "the old records stayed"
 [ "$(head -c 8 "$home/Kestal.dat")" = migrated ] || fail "the moved records are not in the program folder"
 [ "$(stat -c %s "$home/Kestal.dat")" = 1024 ] || fail "the moved database lost records"
-IFS= read -r -d '' named < <(dd if="$home/KSys.dat" bs=1 skip=4 count=256 2>/dev/null) || true
-[ "$named" = "$(kestal_windows_folder "$home")" ] || fail "the settings name $named, not the program folder"
+head -c 260 "$home/KSys.dat" | tail -c 256 | tr -d '\0' >"$work/named"
+kestal_windows_folder "$home" | iconv -f UTF-8 -t CP1252 >"$work/want"
+cmp -s "$work/named" "$work/want" || fail "the settings name $(cat -v "$work/named"), not the program folder in Windows-1252"
+[ "$(head -c 262 "$home/KSys.dat" | tail -c 2)" = pw ] || fail "the move changed the stored password"
+[ "$(stat -c %i "$home/Kestal.dat")" != "$moved" ] || fail "the program did not find the moved records (it saved none)"
 # A second move never overwrites what the program folder holds.
 old_records "$work/oldbuild" 1
 save_once env KESTAL_HOME="$home" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/oldbuild" \
   "$root/scripts/password-kestal"
 [ -e "$work/oldbuild/Kestal.dat" ] && [ "$(stat -c %s "$home/Kestal.dat")" = 1024 ] || fail "a second move overwrote records"
+# A program folder whose name the program's code page cannot hold is refused before
+# anything moves, and the program is not started.
+cyrillic="$work/Пароли/password-kestal"
+old_records "$work/oldbuild2" 1
+status=0
+env LC_ALL=C.UTF-8 KESTAL_HOME="$cyrillic" KESTAL_EXE="$exe" KESTAL_MIGRATE_FROM="$work/oldbuild2" \
+  "$root/scripts/password-kestal" >"$work/launcher.log" 2>&1 || status=$?
+[ "$status" = 2 ] || fail "a program folder Windows-1252 cannot name: exit $status, not 2"
+grep -q "cannot name the folder" "$work/launcher.log" || fail "no message about the folder: $(cat "$work/launcher.log")"
+[ -f "$work/oldbuild2/KSys.dat" ] && [ -f "$work/oldbuild2/Kestal.dat" ] && [ ! -e "$cyrillic/KSys.dat" ] &&
+  [ ! -e "$cyrillic/Kestal.dat" ] || fail "records moved into a folder the program cannot name"
 case "$(cd "$home" && pwd -P)/" in "$(cd "$root" && pwd -P)/build/"*) fail "the program folder is in the build tree" ;; esac
 [ "$(mode "$home")" = 700 ] || fail "program folder mode $(mode "$home"), not 700"
 for f in KSys.dat Kestal.dat Kestal.exe; do

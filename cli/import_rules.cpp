@@ -1,0 +1,228 @@
+#include "import_rules.h"
+
+#include <cstring>
+
+#include "formats.h"
+#include "record_store.h"
+#include "text.h"
+
+namespace import_rules {
+
+namespace {
+
+struct Field {
+    const char* name;  // as the reports name it
+    header::Field from; // its column
+    char* destination; // in the working record
+    size_t longest;    // bytes the program keeps
+    bool required;     // true: a row whose text does not fit is skipped; false: cut and reported
+};
+
+// The program's fields hold one line: CRLF, CR and LF each become one space.
+std::string OneLine(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue; // the LF that follows gives the space
+        out.push_back(text[i] == '\r' || text[i] == '\n' ? ' ' : text[i]);
+    }
+    return out;
+}
+
+// The bytes of utf8 in the code page, character by character. Characters it cannot hold
+// are left out and counted in *leftOut. False when utf8 is not valid UTF-8.
+bool Convert(const std::string& utf8, const charset::CodePage& cp, std::string* bytes, int* leftOut)
+{
+    bytes->clear();
+    *leftOut = 0;
+    for (size_t at = 0; at < utf8.size();) {
+        size_t start = at;
+        char32_t c;
+        if (!charset::NextUtf8(utf8, &at, &c))
+            return false;
+        std::string one;
+        if (cp.FromUtf8(utf8.substr(start, at - start), &one))
+            *bytes += one;
+        else
+            ++*leftOut;
+    }
+    return true;
+}
+
+bool EqualsFolded(const std::string& text, const char* lower)
+{
+    return header::Folded(text) == lower;
+}
+
+// A stored field, up to its terminator or its last byte, holds exactly text.
+bool Holds(const char* field, size_t size, const std::string& text)
+{
+    return strnlen(field, size) == text.size() && std::memcmp(field, text.data(), text.size()) == 0;
+}
+
+// The first stored record (this import's earlier rows included) with the same URL, user
+// name and password, byte for byte, or kNoRecord.
+uint32_t SameLogin(const std::string& url, const std::string& userName, const std::string& password)
+{
+    for (uint32_t i = 0; i < SettingsBlock.count && i < kSlotCount; ++i) {
+        const Record& r = RecordStore.slots[i];
+        if (Holds(r.url, sizeof(r.url), url) && Holds(r.userName, sizeof(r.userName), userName) &&
+            Holds(r.password, sizeof(r.password), password))
+            return i;
+    }
+    return kNoRecord;
+}
+
+// Why a row holds no login the program could use, or empty: Bitwarden's notes, cards and
+// identities, LastPass's secure notes, Firefox's entry for its own account.
+std::string NotALogin(const csv::Row& row, const header::Columns& columns, const std::string& text)
+{
+    std::string url = OneLine(text); // as it would be stored, so that a line break cannot hide it
+    if (columns.type >= 0 && columns.type < (int)row.fields.size()) {
+        const std::string& type = row.fields[columns.type];
+        if (!type.empty() && !EqualsFolded(type, "login"))
+            return "not a login (type \"" + type + "\")";
+    }
+    if (EqualsFolded(url, "http://sn"))
+        return "a LastPass secure note, not a login";
+    if (header::Folded(url).compare(0, 24, "chrome://firefoxaccounts") == 0)
+        return "Firefox's own account entry, not a login";
+    return "";
+}
+
+} // namespace
+
+void ImportRow(const csv::Row& row, const header::Columns& columns, const charset::CodePage& cp,
+               const Choices& choices, Tally* tally)
+{
+    if (row.fields.size() == 1 && row.fields[0].empty())
+        return; // a blank line
+    std::string at = "line " + std::to_string(row.line) + ": ";
+    auto skip = [&](const std::string& why) {
+        if (!row.oddity.empty())
+            tally->reports.push_back(at + row.oddity);
+        tally->reports.push_back(at + "skipped: " + why);
+        ++tally->skipped;
+    };
+    std::vector<std::string> notes; // changes made to a row that is imported
+    if (!row.oddity.empty())
+        notes.push_back(row.oddity);
+
+    std::string text[header::kFieldCount];
+    for (int f = 0; f < header::kFieldCount; ++f) {
+        int column = columns.of[f];
+        if (column >= 0 && column < (int)row.fields.size())
+            text[f] = row.fields[column]; // a short row leaves its missing fields empty
+    }
+    // Bitwarden joins several URIs with commas: the first is the record's, the rules apply to it.
+    if (columns.joinedUris && text[header::kUrl].find(',') != std::string::npos) {
+        std::string& url = text[header::kUrl];
+        notes.push_back("the first of several URIs was kept; not kept: " + url.substr(url.find(',') + 1));
+        url.erase(url.find(','));
+    }
+    std::string why = NotALogin(row, columns, text[header::kUrl]);
+    if (!why.empty()) {
+        skip(why);
+        return;
+    }
+    // A field that spilled over into more columns than the header names means the row's
+    // columns are no longer where the header says: none of them can be trusted.
+    for (size_t i = columns.width; i < row.fields.size(); ++i) {
+        if (!row.fields[i].empty()) {
+            skip(std::to_string(row.fields.size()) + " fields where the header names " +
+                 std::to_string(columns.width) + ": its columns cannot be told apart");
+            return;
+        }
+    }
+    if (columns.of[header::kTitle] < 0)
+        text[header::kTitle] = formats::HostOf(text[header::kUrl]); // Firefox has no title column
+
+    const Field fields[] = {{"website", header::kTitle, WorkingRecord.website, kLongestText, false},
+                            {"URL", header::kUrl, WorkingRecord.url, kLongestText, true},
+                            {"user name", header::kUserName, WorkingRecord.userName, kLongestShortText, true},
+                            {"password", header::kPassword, WorkingRecord.password, kLongestShortText, true},
+                            {"remarks", header::kNotes, WorkingRecord.remarks, kLongestText, false}};
+    std::string bytes[5];
+    for (int f = 0; f < 5; ++f) {
+        const Field& field = fields[f];
+        std::string& t = text[field.from];
+        if (t.find('\0') != std::string::npos) {
+            skip(std::string(field.name) + " holds a NUL byte");
+            return;
+        }
+        int leftOut = 0;
+        if (!Convert(OneLine(t), cp, &bytes[f], &leftOut)) {
+            skip(std::string(field.name) + " is not UTF-8 text");
+            return;
+        }
+        std::string codePage = "Windows-" + std::to_string(cp.Number());
+        if (leftOut > 0 && field.required) {
+            skip(std::string(field.name) + " holds characters " + codePage + " cannot hold");
+            return;
+        }
+        if (leftOut > 0)
+            notes.push_back(std::string(field.name) + ": " + std::to_string(leftOut) +
+                            (leftOut == 1 ? " character " : " characters ") + codePage +
+                            " cannot hold " + (leftOut == 1 ? "was" : "were") + " left out");
+    }
+    if (bytes[3].empty()) {
+        skip("the password is empty");
+        return;
+    }
+    if (bytes[1].empty() && !choices.allowEmptyUrl) {
+        skip("the URL is empty (--allow-empty-url imports such rows)");
+        return;
+    }
+    if (bytes[2].empty() && !choices.allowEmptyUser) {
+        skip("the user name is empty (--allow-empty-user imports such rows)");
+        return;
+    }
+    for (int f = 0; f < 5; ++f) {
+        if (bytes[f].size() <= fields[f].longest)
+            continue;
+        if (fields[f].required) {
+            skip(std::string(fields[f].name) + " is " + std::to_string(bytes[f].size()) +
+                 " characters; the program keeps " + std::to_string(fields[f].longest));
+            return;
+        }
+        // One byte a character in a single-byte code page: any cut falls between characters.
+        bytes[f].resize(fields[f].longest);
+        notes.push_back(std::string(fields[f].name) + " cut to " + std::to_string(fields[f].longest) + " characters");
+    }
+    if (SettingsBlock.count >= kSlotCount) {
+        skip("the database is full (1024 records)");
+        return;
+    }
+    uint32_t same = SameLogin(bytes[1], bytes[2], bytes[3]);
+    if (same != kNoRecord) {
+        skip("the same URL, user name and password as record " + std::to_string(same));
+        return;
+    }
+    std::memset(&WorkingRecord, 0, sizeof(WorkingRecord));
+    for (int f = 0; f < 5; ++f)
+        CopyText(bytes[f].c_str(), fields[f].destination, fields[f].longest + 2);
+    uint32_t match = SettingsBlock.count == 0 ? kNoRecord : FindDuplicate(WorkingRecord.website, WorkingRecord.url);
+    std::string another;
+    if (match != kNoRecord) {
+        const char* what = CompareText(RecordStore.slots[match].website, WorkingRecord.website, 1) == 0 ? "website"
+                                                                                                         : "URL";
+        if (choices.skipSameSite) {
+            skip(std::string("same ") + what + " as record " + std::to_string(match) + " (--skip-same-site)");
+            return;
+        }
+        another = std::string("same ") + what + " as record " + std::to_string(match) +
+                  ": imported as another account";
+    }
+    AppendRecord();
+    ++tally->imported;
+    if (!notes.empty())
+        ++tally->changed;
+    for (const std::string& note : notes)
+        tally->reports.push_back(at + note);
+    if (!another.empty())
+        tally->reports.push_back(at + another);
+}
+
+} // namespace import_rules
