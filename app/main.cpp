@@ -1,20 +1,18 @@
 // Password Kestal: the entry point. The main window is the program.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include "ids.h"
 #include "main_window.h"
+#include "pages.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     Window.module = GetModuleHandleA(NULL);
-    // The shell's folder picker ("Browse") needs COM, apartment-threaded, on the thread that
-    // opens it; Wine forgives its absence, Windows does not promise to.
-    HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    // COM, which only the folder picker needs, is started by the first "Browse", not here:
+    // loading it and the shell costs more than all the rest of start-up.
     InitCommonControls();
     INT_PTR result = DialogBoxParamA(Window.module, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainWindowProc, 0);
-    if (SUCCEEDED(com))
-        CoUninitialize();
+    EndFolderPicker();
     ExitProcess((UINT)result);
 }

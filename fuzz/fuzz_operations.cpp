@@ -114,6 +114,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 for (uint32_t i = model.current; i + 1 < model.count; ++i)
                     model.slots[i] = model.slots[i + 1];
                 --model.count;
+                model.slots[model.count] = {};
                 if (model.current >= model.count)
                     model.current = model.count == 0 ? 0 : model.count - 1;
             }
@@ -123,7 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             std::string url = script.Text().substr(0, kUrlSize - 1);
             uint32_t expected = kNoRecord;
             for (uint32_t i = 0; i < model.count && expected == kNoRecord; ++i) {
-                if (FoldedEqual(model.slots[i].website, kWebsiteSize, website) ||
+                if ((!website.empty() && FoldedEqual(model.slots[i].website, kWebsiteSize, website)) ||
                     FoldedEqual(model.slots[i].url, kUrlSize, url))
                     expected = i;
             }

@@ -2,7 +2,10 @@
 # One whole session in the real Kestal.exe, driven with the mouse and keyboard on a virtual
 # display: start with no files, add three entries, leave with File > Exit (which saves),
 # start again, choose the Desktop folder with "Browse" and write the settings there with
-# "Save Configuration". Checks the files after each step; screenshots go to build/e2e/.
+# "Save Configuration" (no records there yet: count 0), save the database there with
+# File > Save Database, quit, and start a third time: the settings beside the program now
+# name that folder, and the three entries are shown from it. Checks the files after each
+# step; screenshots go to build/e2e/.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
@@ -104,7 +107,44 @@ sleep 0.5
 at 149 262 # Save Configuration
 shot configured
 [ -f "$work/home/KSys.dat" ] || fail "no settings file in the chosen folder"
+# Settings saved on their own count the records the folder's database holds: none yet.
+[ "$(od -An -tu4 -N4 "$work/home/KSys.dat" | tr -d ' ')" = 0 ] || fail "the chosen folder's count is not 0"
+xdotool key alt+f
+sleep 0.3
+xdotool key a # Save Database
+sleep 0.8
+shot saved-there
+xdotool key Return # "Database saved"
+sleep 0.3
+[ "$(stat -c %s "$work/home/Kestal.dat")" = 1536 ] || fail "the chosen folder's Kestal.dat is not 3 x 512 bytes"
 [ "$(od -An -tu4 -N4 "$work/home/KSys.dat" | tr -d ' ')" = 3 ] || fail "the chosen folder's count is not 3"
+cmp -s "$work/home/KSys.dat" "$work/program/KSys.dat" || fail "the settings beside the program do not follow the records"
 at 153 435 # Quit: nothing was added, so nothing is saved
 wait_closed
+
+echo "e2e: third start, from the chosen folder; open a row, delete it, close with the close box"
+rm "$work/program/Kestal.dat"
+start
+at 233 15
+shot list-there
+xdotool mousemove $((X + 49)) $((Y + 99)) click --repeat 2 --delay 80 1 # "Beta Bank"
+sleep 0.5
+shot opened
+at 508 102 # Delete
+sleep 0.5
+shot delete-question
+xdotool key y # Yes
+sleep 0.5
+shot deleted
+xdotool mousemove $((X + 740)) $((Y - 32)) click 1 # the close box
+sleep 0.8
+shot close-question
+xdotool key Return # Yes, the default: save
+sleep 0.8
+xdotool key Return # "System record saved"
+wait_closed
+[ "$(stat -c %s "$work/home/Kestal.dat")" = 1024 ] || fail "the delete was not saved"
+! grep -q "Beta Bank" "$work/home/Kestal.dat" || fail "the deleted record is still in the file"
+grep -q "Gamma Games" "$work/home/Kestal.dat" || fail "the records left the chosen folder"
+[ "$(od -An -tu4 -N4 "$work/program/KSys.dat" | tr -d ' ')" = 2 ] || fail "the settings beside the program do not count 2"
 echo "e2e: passed (screenshots in build/e2e/)"

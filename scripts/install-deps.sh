@@ -4,12 +4,13 @@
 set -euo pipefail
 
 packages=(
+  libxxhash-dev libglib2.0-bin
   cmake g++ make googletest
   g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 fonts-wine fonts-liberation
   xvfb xauth openbox imagemagick xdotool desktop-file-utils
   clang libclang-rt-14-dev libbenchmark-dev
-  libcli11-dev keepassxc zip unzip binutils
+  libcli11-dev librapidxml-dev keepassxc zip unzip binutils
 )
 
 if [ "$(id -u)" -eq 0 ]; then

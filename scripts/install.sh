@@ -13,6 +13,22 @@ libdir=$HOME/.local/lib/password-kestal
 appdir=${XDG_DATA_HOME:-$HOME/.local/share}/applications
 installed=("$bindir/password-kestal" "$libdir/kestal-wine.sh" "$libdir/Kestal.exe" "$appdir/password-kestal.desktop")
 
+# A program path as one argument of a desktop entry's Exec key. The desktop entry
+# specification quotes an argument in double quotes, with \ " ` $ escaped by a backslash
+# inside; the key's value is a string, whose own escape rule then doubles every backslash;
+# and % starts a field code, so a literal one is written %%. Quoting a plain path is allowed
+# too, so every path is quoted. A desktop entry holds one line per key: no newline.
+desktop_exec_quote() {
+  local arg=$1
+  arg=${arg//\\/\\\\}
+  arg=${arg//\"/\\\"}
+  arg=${arg//\`/\\\`}
+  arg=${arg//\$/\\\$}
+  arg=${arg//\\/\\\\}
+  arg=${arg//%/%%}
+  printf '"%s"' "$arg"
+}
+
 desktop_entry() {
   cat <<ENTRY
 [Desktop Entry]
@@ -21,7 +37,7 @@ Version=1.0
 Name=Password Kestal
 GenericName=Password Manager
 Comment=Keep website logins in a small database of your own
-Exec=$bindir/password-kestal
+Exec=$(desktop_exec_quote "$bindir/password-kestal")
 Icon=dialog-password
 Terminal=false
 Categories=Utility;
@@ -32,6 +48,7 @@ case "${1:-}" in
 install)
   exe="$KESTAL_WINDOWS_BUILD/app/Kestal.exe"
   [ -f "$exe" ] || { echo "make install: $exe is missing; run 'make install' from the source tree." >&2; exit 1; }
+  case "$bindir" in *$'\n'*) echo "make install: HOME holds a line break, which a desktop entry cannot name." >&2; exit 1 ;; esac
   mkdir -p "$bindir" "$libdir" "$appdir"
   install -m 0755 "$KESTAL_ROOT/scripts/password-kestal" "$bindir/password-kestal"
   install -m 0644 "$KESTAL_ROOT/scripts/kestal-wine.sh" "$libdir/kestal-wine.sh"

@@ -22,8 +22,11 @@ else
   wineboot() { "$WINELOADER" wineboot.exe "$@"; }
 fi
 
-# The Windows classic look, as the program has no manifest and is not themed on Windows: the
-# tab control's body then has the pages' grey instead of the white of Wine's light theme.
+# The Windows classic look, the one the pages and the screenshots were laid out in: Wine's
+# light theme only approximates a current Windows, and the classic colours are Wine's
+# closest match to the look of the program's dialogs. (The program draws right in the light
+# theme too: its pages take the tab's themed body; `make screenshots` with
+# KESTAL_SHOT_THEME=light shows it.)
 # Wine draws the window frames and title bars itself (Decorated=N), as Windows does: a
 # message box is sized for Wine's caption font and its one close box, and a window manager's
 # title bar, with its own font and three buttons, cut the title of a narrow box
@@ -126,6 +129,26 @@ kestal_prefix_runs() {
     fi
   done
   return 1
+}
+
+# The project's other Windows program, which a user may run in the program's prefix at any
+# time (kestal-tool.exe import, export, recover): stopping the prefix's server would end it
+# half-way.
+KESTAL_TOOL_EXE=kestal-tool.exe
+
+# Waits until no kestal-tool.exe runs in the prefix in WINEPREFIX, up to seconds; says once
+# on standard error what it waits for. Returns 1 when one still runs then.
+kestal_wait_for_tool() {
+  local seconds=$1 said="" tenths=0
+  while kestal_prefix_runs "$KESTAL_TOOL_EXE"; do
+    if [ -z "$said" ]; then
+      echo "password-kestal: waiting for $KESTAL_TOOL_EXE to finish in $WINEPREFIX" >&2
+      said=1
+    fi
+    [ "$tenths" -lt $((seconds * 10)) ] || return 1
+    sleep 0.1
+    tenths=$((tenths + 1))
+  done
 }
 
 # The Windows form of a Linux folder, as the program sees it through Wine's Z: drive, with

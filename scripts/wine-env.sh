@@ -82,5 +82,5 @@ use_virtual_display() {
      timeout 5 xdotool getdisplaygeometry >/dev/null 2>&1; then
     return 0
   fi
-  KESTAL_IN_XVFB=1 exec env -u DISPLAY xvfb-run -a -s "-screen 0 1024x768x24" "$@"
+  KESTAL_IN_XVFB=1 exec env -u DISPLAY xvfb-run -a -s "-screen 0 1600x1200x24" "$@"
 }

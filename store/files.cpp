@@ -19,6 +19,7 @@ static const char kTempSuffix[] = ".tmp";
 enum { kReplaceTries = 4, kReadTries = 4, kRetryPauseMs = 25 };
 
 KnownFile KnownDatabase;
+uint32_t DatabaseBytesRead;
 
 // Numbers the system calls of one save for the fault hook.
 static int saveCallNumber;
@@ -204,11 +205,72 @@ int SaveSettings()
     return WriteWholeFile(PathBuffer, &SettingsBlock, kSettingsFileSize);
 }
 
-// A database read that fails, or that leaves part of the file unread, makes the file
-// unknown; one that reads all of it remembers what it held.
+int SaveSettingsKeepingFileCount()
+{
+    if (BuildPath(kDatabaseName) != 0)
+        return -1;
+    uint64_t size = 0;
+    int error = OsFileSize(PathBuffer, &size);
+    if (error == kErrorFileNotFound || error == kErrorPathNotFound)
+        size = 0;
+    else if (error != 0)
+        return -1; // the count it holds cannot be told: write nothing rather than guess
+    uint64_t records = (size + kRecordSize - 1) / kRecordSize;
+    Settings written = SettingsBlock;
+    written.count = records > kSlotCount ? (uint32_t)kSlotCount : (uint32_t)records;
+    if (BuildPath(kSettingsName) != 0)
+        return -1;
+    return WriteWholeFile(PathBuffer, &written, kSettingsFileSize);
+}
+
+// Windows compares folder names without regard to case, and "C:\data" and "C:\data\" name
+// the same folder. ASCII letters are folded; other bytes must match exactly.
+static int SameFolder(const char* first, const char* second)
+{
+    size_t a = strlen(first);
+    size_t b = strlen(second);
+    if (a > 0 && (first[a - 1] == '\\' || first[a - 1] == '/'))
+        --a;
+    if (b > 0 && (second[b - 1] == '\\' || second[b - 1] == '/'))
+        --b;
+    if (a != b)
+        return 0;
+    for (size_t i = 0; i < a; ++i) {
+        char x = first[i], y = second[i];
+        if (x >= 'A' && x <= 'Z')
+            x = (char)(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = (char)(y - 'A' + 'a');
+        if (x == '/')
+            x = '\\';
+        if (y == '/')
+            y = '\\';
+        if (x != y)
+            return 0;
+    }
+    return 1;
+}
+
+int SaveSettingsBesideProgram()
+{
+    char program[kFolderSize];
+    if (ProgramFolder(program) != 0)
+        return -1;
+    if (SettingsBlock.folder[0] == 0 || SameFolder(program, SettingsBlock.folder))
+        return 1;
+    char path[kPathSize];
+    if (JoinPath(program, kSettingsName, path, sizeof(path)) != 0)
+        return -1;
+    return WriteWholeFile(path, &SettingsBlock, kSettingsFileSize);
+}
+
+// A database read that fails before any byte arrives (the file held, missing, or its path
+// too long) leaves the remembered file as it was: memory still holds what was read or
+// written before. A read that brings in part of the file, or all of it without reaching
+// its end, makes the file unknown; one that reads all of it remembers what it held.
 int LoadDatabase()
 {
-    KnownDatabase.known = 0;
+    DatabaseBytesRead = 0;
     int error = BuildPath(kDatabaseName);
     if (error != 0)
         return error;
@@ -217,6 +279,10 @@ int LoadDatabase()
     uint32_t got;
     int whole;
     error = ReadFileBytes(PathBuffer, RecordStore.slots, SettingsBlock.count * (uint32_t)kRecordSize, &got, &whole);
+    DatabaseBytesRead = got;
+    if (error != 0 && got == 0)
+        return error;
+    KnownDatabase.known = 0;
     if (error == 0 && whole)
         Remember(PathBuffer, RecordStore.slots, got);
     return error;

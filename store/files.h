@@ -33,9 +33,25 @@ int ReadWholeFile(const char* path, void* buffer, uint32_t length);
 int WriteWholeFile(const char* path, const void* buffer, uint32_t length);
 
 int LoadSettings();  // reads KSys.dat from the folder named in the settings block
-int SaveSettings();
+int SaveSettings();  // writes KSys.dat there, with the count in memory
 int LoadDatabase();  // reads count x 512 bytes of Kestal.dat into the table
 int SaveDatabase();
+
+extern uint32_t DatabaseBytesRead; // how many bytes the last LoadDatabase brought in
+
+// Writes KSys.dat into the database folder for a save of the settings on their own: its
+// count is the number of records Kestal.dat in that folder holds now (its size / 512,
+// rounded up, at most 1024; 0 when there is none), so that settings saved without the
+// records never hide records on disk or promise ones that are not there. The count in
+// memory is not changed. -1 when the folder's database cannot be measured (held in a way
+// that hides its size, or a folder in its place); otherwise as WriteWholeFile.
+int SaveSettingsKeepingFileCount();
+
+// After a save of both files into a database folder other than the program folder, writes
+// the same settings to KSys.dat beside the executable, so that the next start, which reads
+// the settings there, opens the folder where the records now are. Returns 1 when the
+// database folder is the program folder (nothing to do), otherwise as WriteWholeFile.
+int SaveSettingsBesideProgram();
 
 // What the database file looked like when this run last read it whole or wrote it: a save
 // asks before it replaces a file that another program, or another copy of this one, has

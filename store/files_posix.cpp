@@ -184,3 +184,17 @@ size_t OsModulePath(char* destination, size_t size)
     }
     return (size_t)n;
 }
+
+int OsFileSize(const char* path, uint64_t* size)
+{
+    char posixPath[PATH_MAX];
+    if (!ToPosix(path, posixPath, sizeof(posixPath)))
+        return kErrorFilenameTooLong;
+    struct stat info;
+    if (stat(posixPath, &info) != 0)
+        return ErrorCode(errno, posixPath);
+    if (S_ISDIR(info.st_mode))
+        return kErrorAccessDenied;
+    *size = (uint64_t)info.st_size;
+    return 0;
+}

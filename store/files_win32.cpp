@@ -82,3 +82,16 @@ size_t OsModulePath(char* destination, size_t size)
         return 0;
     return n;
 }
+
+int OsFileSize(const char* path, uint64_t* size)
+{
+    // Read from the folder entry, so a file that another program holds without sharing can
+    // still be measured.
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return (int)GetLastError();
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return kErrorAccessDenied;
+    *size = ((uint64_t)data.nFileSizeHigh << 32) | data.nFileSizeLow;
+    return 0;
+}

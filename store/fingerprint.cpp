@@ -1,84 +1,84 @@
 #include "fingerprint.h"
 
-#include <string.h>
+// xxHash, compiled into this file alone: every routine it defines is static here, so nothing
+// is linked from a library and the heap routines it also defines (XXH3_createState) are
+// never used, and so never emitted.
+#define XXH_INLINE_ALL
+#include <xxhash.h>
 
-// The round and merge of a well-known 64-bit stripe hash: each word is multiplied in, rotated
-// and multiplied again, so a changed bit reaches every bit of its lane; the four lanes keep
-// the multiplier busy instead of waiting on one chain.
-static const uint64_t kPrime1 = 0x9E3779B185EBCA87ull;
-static const uint64_t kPrime2 = 0xC2B2AE3D27D4EB4Full;
-static const uint64_t kPrime3 = 0x165667B19E3779F9ull;
+#include "fingerprint_kernels.h"
 
-static uint64_t RotateLeft(uint64_t value, int bits)
+static_assert(sizeof(XXH3_state_t) <= sizeof(((Fingerprint*)0)->state),
+              "the XXH3 state must fit in a Fingerprint");
+static_assert(alignof(XXH3_state_t) <= alignof(Fingerprint), "the XXH3 state needs a stricter alignment");
+
+// -1 until the first fingerprint picks the widest kernel this processor runs.
+static int kernelInUse = -1;
+
+int FingerprintKernelsAvailable()
 {
-    return (value << bits) | (value >> (64 - bits));
+    int widest = kFingerprintBaseline;
+#if defined(KESTAL_FINGERPRINT_KERNELS)
+    // The compiler's check asks the processor and also whether the system saves the wide
+    // registers on a task switch; either missing means the kernel must not run.
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2"))
+        widest = kFingerprintAvx2;
+    if (__builtin_cpu_supports("avx512f"))
+        widest = kFingerprintAvx512;
+#endif
+    return widest;
 }
 
-static uint64_t Round(uint64_t lane, uint64_t word)
+int UseFingerprintKernel(int kernel)
 {
-    lane += word * kPrime2;
-    return RotateLeft(lane, 31) * kPrime1;
+    int widest = FingerprintKernelsAvailable();
+    kernelInUse = kernel < 0 || kernel > widest ? widest : kernel;
+    return kernelInUse;
 }
 
-static uint64_t WordAt(const unsigned char* bytes)
+static int Kernel()
 {
-    uint64_t word;
-    memcpy(&word, bytes, sizeof(word)); // the machine's byte order; the value stays in memory
-    return word;
+    if (kernelInUse < 0)
+        UseFingerprintKernel(-1);
+    return kernelInUse;
 }
 
-static void AddStripe(Fingerprint* f, const unsigned char* stripe)
+static XXH3_state_t* StateOf(Fingerprint* f)
 {
-    for (int i = 0; i < 4; ++i)
-        f->lanes[i] = Round(f->lanes[i], WordAt(stripe + 8 * i));
+    return reinterpret_cast<XXH3_state_t*>(f->state);
 }
 
 void StartFingerprint(Fingerprint* f)
 {
-    f->lanes[0] = kPrime1 + kPrime2;
-    f->lanes[1] = kPrime2;
-    f->lanes[2] = 0;
-    f->lanes[3] = 0 - kPrime1;
-    f->length = 0;
-    f->pendingLength = 0;
+    XXH3_64bits_reset(StateOf(f)); // fails only for a null state
 }
 
 void AddToFingerprint(Fingerprint* f, const void* bytes, uint32_t length)
 {
-    const unsigned char* p = (const unsigned char*)bytes;
-    f->length += length;
-    if (f->pendingLength > 0) {
-        uint32_t take = 32 - f->pendingLength < length ? 32 - f->pendingLength : length;
-        memcpy(f->pending + f->pendingLength, p, take);
-        f->pendingLength += take;
-        p += take;
-        length -= take;
-        if (f->pendingLength < 32)
-            return;
-        AddStripe(f, f->pending);
-        f->pendingLength = 0;
+    switch (Kernel()) {
+#if defined(KESTAL_FINGERPRINT_KERNELS)
+    case kFingerprintAvx512:
+        Xxh3UpdateAvx512(f->state, bytes, length);
+        return;
+    case kFingerprintAvx2:
+        Xxh3UpdateAvx2(f->state, bytes, length);
+        return;
+#endif
+    default:
+        XXH3_64bits_update(StateOf(f), bytes, length);
     }
-    for (; length >= 32; p += 32, length -= 32)
-        AddStripe(f, p);
-    memcpy(f->pending, p, length);
-    f->pendingLength = length;
 }
 
 uint64_t FinishFingerprint(const Fingerprint* f)
 {
-    uint64_t hash = RotateLeft(f->lanes[0], 1) + RotateLeft(f->lanes[1], 7) +
-                    RotateLeft(f->lanes[2], 12) + RotateLeft(f->lanes[3], 18);
-    for (int i = 0; i < 4; ++i)
-        hash = (hash ^ Round(0, f->lanes[i])) * kPrime1 + kPrime3;
-    hash += f->length;
-    for (uint32_t i = 0; i < f->pendingLength; ++i)
-        hash = RotateLeft(hash ^ (f->pending[i] * kPrime3), 11) * kPrime1;
-    hash ^= hash >> 33;
-    hash *= kPrime2;
-    hash ^= hash >> 29;
-    return hash;
+    // What is left is under one block: the baseline kernel serves. The digest leaves the
+    // state as it was, so more bytes may still follow.
+    return XXH3_64bits_digest(reinterpret_cast<const XXH3_state_t*>(f->state));
 }
 
+// The streaming routines serve here too: xxHash's one-shot routine would be as fast, and as
+// much code again.
 uint64_t FingerprintOf(const void* bytes, uint32_t length)
 {
     Fingerprint f;

@@ -37,6 +37,8 @@ int OsClose(OsFile file);             // closes the file
 int OsReplace(const char* from,       // a closed file in the same folder as target
               const char* target);    // replaced by from in one step
 int OsDelete(const char* path);       // removes a file
+int OsFileSize(const char* path,      // file to measure; it need not be openable
+               uint64_t* size);       // receives its length in bytes
 void OsPause(unsigned milliseconds);  // waits a little before a retry
 // Writes the full path of the running executable, with '\' separators, into destination
 // and returns its length; 0 when the path does not fit in size bytes.

@@ -83,6 +83,10 @@ void DeleteCurrentRecord()
     memmove(Slot(current), Slot(current + 1), (size_t)following * kRecordSize);
     count = count - 1;
     SettingsBlock.count = count;
+    // The slot that fell out of use is cleared: a deleted password must not come back on
+    // the screen (Top on an emptied store shows slot 0), nor be saved again when settings
+    // with a larger count are loaded afterwards.
+    memset(Slot(count), 0, kRecordSize);
     if (current >= count)
         RecordStore.current = count == 0 ? 0 : count - 1;
     LoadWorkingRecord();
@@ -91,9 +95,11 @@ void DeleteCurrentRecord()
 uint32_t FindDuplicate(const char* website, const char* url)
 {
     uint32_t count = SettingsBlock.count < kSlotCount ? SettingsBlock.count : (uint32_t)kSlotCount;
+    // Two entries that both leave the website empty are not the same site for that.
+    int compareWebsite = website[0] != 0;
     for (uint32_t i = 0; i < count; ++i) {
         const Record* slot = Slot(i);
-        if (CompareText(slot->website, website, 1) == 0)
+        if (compareWebsite && CompareText(slot->website, website, 1) == 0)
             return i;
         if (CompareText(slot->url, url, 1) == 0)
             return i;

@@ -81,11 +81,12 @@ void LoadWorkingRecord();
 // The caller makes sure the table is not full (count below 1024).
 void AppendRecord();
 
-// Removes the current record and loads the new current one into the working record.
+// Removes the current record, clears the slot that falls out of use, and loads the new
+// current one into the working record.
 // Does nothing when current does not name a record in use; an emptied store leaves
 // current at 0.
 void DeleteCurrentRecord();
 
 // Index of the first record whose website or URL equals the given one, folding case,
-// or kNoRecord.
+// or kNoRecord. An empty website is compared by its URL alone.
 uint32_t FindDuplicate(const char* website, const char* url);

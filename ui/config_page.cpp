@@ -12,6 +12,76 @@
 
 static char ConfirmationBuffer[kPasswordSize]; // the second password entry
 
+// The folder picker is the program's only user of the shell and of COM, and loading them
+// (shell32 brings shlwapi, shcore, oleaut32 and more) costs more than the rest of start-up.
+// So both are loaded, and COM started on this thread, at the first "Browse" only.
+typedef LPITEMIDLIST(WINAPI* BrowseForFolderCall)(LPBROWSEINFOA info);
+typedef BOOL(WINAPI* PathFromListCall)(LPCITEMIDLIST list, LPSTR path);
+typedef HRESULT(WINAPI* StartComCall)(LPVOID reserved, DWORD model);
+typedef void(WINAPI* EndComCall)(void);
+typedef void(WINAPI* FreeComMemoryCall)(LPVOID memory);
+
+static struct {
+    BrowseForFolderCall browse;     // shell32's SHBrowseForFolderA; NULL until loaded
+    PathFromListCall pathFromList;  // shell32's SHGetPathFromIDListA
+    StartComCall startCom;          // ole32's CoInitializeEx
+    EndComCall endCom;              // ole32's CoUninitialize
+    FreeComMemoryCall freeMemory;   // ole32's CoTaskMemFree, for the picker's item list
+    int comStarted;                 // 1 while this thread holds a CoInitializeEx to undo
+} FolderPicker;
+
+#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
+#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
+#endif
+
+// Loads a library of the system from the system folder only: never a copy someone put beside
+// the program (in a downloads folder, say). Windows 7 without its update KB2533623 refuses
+// the flag with ERROR_INVALID_PARAMETER; the two libraries used here are then still found in
+// the system folder, as known system libraries.
+static HMODULE LoadSystemLibrary(const char* name)
+{
+    HMODULE library = LoadLibraryExA(name, NULL, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (library == NULL && GetLastError() == ERROR_INVALID_PARAMETER)
+        library = LoadLibraryA(name);
+    return library;
+}
+
+// Loads the picker's libraries once and starts COM on this thread when it is not yet
+// started. Returns 0 when a library or routine is missing.
+static int PrepareFolderPicker()
+{
+    if (FolderPicker.browse == NULL) {
+        HMODULE ole = LoadSystemLibrary("ole32.dll");
+        HMODULE shell = LoadSystemLibrary("shell32.dll");
+        if (ole == NULL || shell == NULL)
+            return 0;
+        FolderPicker.startCom = (StartComCall)(void*)GetProcAddress(ole, "CoInitializeEx");
+        FolderPicker.endCom = (EndComCall)(void*)GetProcAddress(ole, "CoUninitialize");
+        FolderPicker.freeMemory = (FreeComMemoryCall)(void*)GetProcAddress(ole, "CoTaskMemFree");
+        FolderPicker.pathFromList = (PathFromListCall)(void*)GetProcAddress(shell, "SHGetPathFromIDListA");
+        BrowseForFolderCall browse = (BrowseForFolderCall)(void*)GetProcAddress(shell, "SHBrowseForFolderA");
+        if (FolderPicker.startCom == NULL || FolderPicker.endCom == NULL || FolderPicker.freeMemory == NULL ||
+            FolderPicker.pathFromList == NULL)
+            return 0;
+        FolderPicker.browse = browse; // set last: a non-NULL browse means all are there
+        if (browse == NULL)
+            return 0;
+    }
+    // The shell's picker needs COM, apartment-threaded, on the thread that opens it. S_FALSE
+    // (already started here) also counts once and is undone once; a thread already in the
+    // other model (RPC_E_CHANGED_MODE) is left as it is, with nothing to undo.
+    if (!FolderPicker.comStarted)
+        FolderPicker.comStarted = SUCCEEDED(FolderPicker.startCom(NULL, COINIT_APARTMENTTHREADED));
+    return 1;
+}
+
+void EndFolderPicker()
+{
+    if (FolderPicker.comStarted)
+        FolderPicker.endCom();
+    FolderPicker.comStarted = 0;
+}
+
 // Sets the picker's title bar; called for every message the picker sends.
 static int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM parameter, LPARAM data)
 {
@@ -22,6 +92,8 @@ static int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM parameter, 
 
 int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction)
 {
+    if (!PrepareFolderPicker())
+        return 0;
     BROWSEINFOA info = {};
     info.hwndOwner = owner;
     info.pidlRoot = NULL;
@@ -31,13 +103,13 @@ int BrowseForFolder(HWND owner, char* destination, const char* caption, const ch
     info.lpfn = BrowseCallback;
     info.lParam = (LPARAM)caption;
     info.iImage = 0;
-    LPITEMIDLIST list = SHBrowseForFolderA(&info);
+    LPITEMIDLIST list = FolderPicker.browse(&info);
     int chosen = 0;
     if (list != NULL) {
-        SHGetPathFromIDListA(list, destination);
+        FolderPicker.pathFromList(list, destination);
         chosen = 1;
     }
-    CoTaskMemFree(list);
+    FolderPicker.freeMemory(list);
     return chosen;
 }
 
@@ -81,9 +153,11 @@ static void OnAccept(HWND page)
     }
 }
 
+// Saves the settings on their own. The count written is what the folder's database file
+// holds, not the records in memory: those reach the disk only with the database.
 static void OnSaveConfiguration(HWND page)
 {
-    if (SaveSettings() != 0)
+    if (SaveSettingsKeepingFileCount() != 0)
         ShowMessage(page, "Error saving system record");
 }
 
@@ -94,6 +168,9 @@ INT_PTR CALLBACK ConfigPageProc(HWND page, UINT message, WPARAM wParam, LPARAM l
         // The settings file keeps the first 60 bytes of the password.
         LimitField(page, IDC_CONFIG_PASSWORD, kStoredPasswordLength);
         LimitField(page, IDC_CONFIG_CONFIRM, kStoredPasswordLength);
+        // The folder is chosen with Browse; the field only shows it. It stays a Tab stop, so
+        // the path can still be selected and copied.
+        SendDlgItemMessageA(page, IDC_CONFIG_PATH, EM_SETREADONLY, TRUE, 0);
         return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_MAXTEXT) {

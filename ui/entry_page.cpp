@@ -63,12 +63,38 @@ static void OnAdd(HWND page)
     SetDlgItemInt(page, IDC_ENTRY_INDEX, RecordStore.current, FALSE);
 }
 
-// Removes the current record. The page and the list keep showing what they showed until
-// the user moves or refreshes.
-static void OnDelete()
+// Clears the five fields and shows 0 for both numbers: the page of an empty store.
+static void ShowNoRecord(HWND page)
 {
-    if (SettingsBlock.count != 0)
-        DeleteCurrentRecord();
+    static const int fields[] = {IDC_ENTRY_WEBSITE, IDC_ENTRY_URL, IDC_ENTRY_USER, IDC_ENTRY_PASSWORD,
+                                 IDC_ENTRY_REMARKS};
+    for (int id : fields)
+        SetDlgItemTextA(page, id, "");
+    SetDlgItemInt(page, IDC_ENTRY_COUNT, 0, FALSE);
+    SetDlgItemInt(page, IDC_ENTRY_INDEX, 0, FALSE);
+}
+
+// Removes the record shown, once the user confirms. The list is rebuilt and the page shows
+// the record that took its place, so a second Delete never removes a record the user did
+// not see; the removal is saved at close like an addition.
+static void OnDelete(HWND page)
+{
+    // After settings with a smaller count were loaded, the page can show a slot no longer
+    // in use: there is no record to remove then.
+    if (SettingsBlock.count == 0 || RecordStore.current >= SettingsBlock.count)
+        return;
+    if (!AskYesNoDefaultNo(page, "Delete the record shown?"))
+        return;
+    DeleteCurrentRecord();
+    uint32_t current = RecordStore.current;
+    FillList();
+    RecordStore.current = current;
+    if (SettingsBlock.count == 0)
+        ShowNoRecord(page);
+    else
+        ShowCurrentRecord(page);
+    SetStatus("Record deleted");
+    ModifiedFlag = 1;
 }
 
 static void OnUp(HWND page)
@@ -112,6 +138,12 @@ INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         LimitField(page, IDC_ENTRY_USER, kUserNameSize - 2);
         LimitField(page, IDC_ENTRY_PASSWORD, kPasswordSize - 2);
         LimitField(page, IDC_ENTRY_REMARKS, kRemarksSize - 2);
+        // The record number and the count only show where the page stands: typing into them
+        // would look like a way to pick a record, which it is not.
+        MakeDisplayOnly(page, IDC_ENTRY_INDEX);
+        MakeDisplayOnly(page, IDC_ENTRY_COUNT);
+        // The website is where an entry starts: the first field Tab reaches.
+        AddTabStop(page, IDC_ENTRY_WEBSITE);
         return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_MAXTEXT) {
@@ -120,7 +152,7 @@ INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         }
         switch (LOWORD(wParam)) {
         case IDC_ENTRY_ADD: OnAdd(page); break;
-        case IDC_ENTRY_DELETE: OnDelete(); break;
+        case IDC_ENTRY_DELETE: OnDelete(page); break;
         case IDC_ENTRY_UP: OnUp(page); break;
         case IDC_ENTRY_DOWN: OnDown(page); break;
         case IDC_ENTRY_TOP: OnTop(page); break;

@@ -128,6 +128,23 @@ void LimitField(HWND page, int id, int limit)
     SendDlgItemMessageA(page, id, EM_SETLIMITTEXT, (WPARAM)limit, 0);
 }
 
+static void SetTabStop(HWND control, bool on)
+{
+    LONG style = GetWindowLongA(control, GWL_STYLE);
+    SetWindowLongA(control, GWL_STYLE, on ? (style | WS_TABSTOP) : (style & ~WS_TABSTOP));
+}
+
+void MakeDisplayOnly(HWND page, int id)
+{
+    SendDlgItemMessageA(page, id, EM_SETREADONLY, TRUE, 0);
+    SetTabStop(GetDlgItem(page, id), false);
+}
+
+void AddTabStop(HWND page, int id)
+{
+    SetTabStop(GetDlgItem(page, id), true);
+}
+
 int ReadAnsiField(HWND page, int id, char* destination, int size)
 {
     WCHAR wide[256];

@@ -15,6 +15,12 @@ HWND CreatePageWithScrollingFields(HINSTANCE module, int templateId, HWND parent
 // Limits field id of page to limit characters.
 void LimitField(HWND page, int id, int limit);
 
+// Makes field id of page read-only and takes it out of the Tab order: it shows a value the
+// user cannot change there.
+void MakeDisplayOnly(HWND page, int id);
+// Puts control id of page into the Tab order.
+void AddTabStop(HWND page, int id);
+
 // The status text when typing or a paste goes past a field's limit (EN_MAXTEXT).
 extern const char kFieldFull[];
 

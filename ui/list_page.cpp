@@ -1,4 +1,4 @@
-// The list page: every record as a row; a double-click picks a record for the entry page.
+// The list page: every record as a row; a double-click or Enter opens a row on the entry page.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -15,15 +15,23 @@ static void OnRefresh()
     ShowCurrentRecord(Window.entryPage);
 }
 
-// Makes the focused row's record current. After deletes without a refresh the list can
-// hold more rows than the table has slots; such a row picks nothing.
-static void OnDoubleClick()
+// Makes row's record current and shows it on the entry page, brought to the front. A row
+// that names no record in use (none, or one left over from before a change) opens nothing.
+static void OpenRow(int row)
 {
-    int row = (int)SendMessageA(ListView, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
-    if (row < 0 || row >= kSlotCount)
+    if (row < 0 || (uint32_t)row >= SettingsBlock.count)
         return;
     RecordStore.current = (uint32_t)row;
     ShowCurrentRecord(Window.entryPage);
+    ShowEntryPage();
+}
+
+void OpenSelectedRow()
+{
+    int row = (int)SendMessageA(ListView, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+    if (row < 0)
+        row = (int)SendMessageA(ListView, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+    OpenRow(row);
 }
 
 INT_PTR CALLBACK ListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
@@ -41,8 +49,9 @@ INT_PTR CALLBACK ListPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lPa
             OnRefresh();
         return TRUE;
     case WM_NOTIFY:
+        // The row under the pointer; a double-click beside the rows opens nothing.
         if (((NMHDR*)lParam)->code == (UINT)NM_DBLCLK)
-            OnDoubleClick();
+            OpenRow(((NMITEMACTIVATE*)lParam)->iItem);
         return TRUE;
     }
     return FALSE;

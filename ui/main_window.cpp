@@ -2,12 +2,14 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <uxtheme.h>
 #include <string.h>
 
 #include "fields.h"
 #include "files.h"
 #include "ids.h"
 #include "messages.h"
+#include "os_files.h"
 #include "pages.h"
 #include "version.h"
 #include "record_store.h"
@@ -56,6 +58,24 @@ static void ShowPage(HWND window, HWND page)
     SendMessageA(window, WM_NEXTDLGCTL, (WPARAM)focus, TRUE);
 }
 
+// Lets page draw the tab control's themed body behind it rather than a plain dialog colour:
+// with the visual styles of Common Controls 6 the body of a tab is not the dialog grey.
+// Looked up at run time, so that the program still starts where the theme library is absent.
+static void DrawOnTheTabBody(HWND page)
+{
+    typedef HRESULT(WINAPI * EnableTextureProc)(HWND, DWORD);
+    static EnableTextureProc enableTexture;
+    static int looked;
+    if (!looked) {
+        looked = 1;
+        HMODULE theme = LoadLibraryA("uxtheme.dll");
+        if (theme != NULL)
+            enableTexture = (EnableTextureProc)(void*)GetProcAddress(theme, "EnableThemeDialogTexture");
+    }
+    if (enableTexture != NULL)
+        enableTexture(page, ETDT_ENABLETAB);
+}
+
 static void AddTab(HWND window, const char* text, HWND page)
 {
     char buffer[64];
@@ -74,6 +94,49 @@ static const int kEntryFields[] = {IDC_ENTRY_WEBSITE, IDC_ENTRY_URL, IDC_ENTRY_U
                                    IDC_ENTRY_REMARKS, 0};
 static const int kConfigFields[] = {IDC_CONFIG_PASSWORD, IDC_CONFIG_CONFIRM, 0};
 
+// Reads the database the settings name and shows it. Only records the file really holds
+// are shown: a missing file, or one shorter than the settings count, never adds blank
+// records that a later save would write.
+static void LoadAtStartUp(HWND window)
+{
+    uint32_t expected = SettingsBlock.count;
+    int result = LoadDatabase();
+    if (result == kErrorFileNotFound || result == kErrorPathNotFound) {
+        SettingsBlock.count = 0;
+        SetStatus("Database file not found: no records loaded");
+        return;
+    }
+    if (result > 3) {
+        // Held by another program, or unreadable: show nothing of it. The file is not
+        // known, so a later save asks before it replaces it.
+        SettingsBlock.count = 0;
+        memset(&RecordStore, 0, sizeof(RecordStore));
+        ShowMessage(window, kLoadError);
+        return;
+    }
+    uint32_t held = DatabaseBytesRead;
+    if (held < expected * (uint32_t)kRecordSize) {
+        // A partial last record counts, the bytes it lacks zero.
+        SettingsBlock.count = (held + kRecordSize - 1) / kRecordSize;
+        memset((char*)RecordStore.slots + held, 0, (size_t)expected * kRecordSize - held);
+    }
+    ShowCurrentRecord(Window.entryPage);
+    FillList();
+    // The list fill leaves the last record current; the page shows record 0, and what the
+    // page shows is what Delete and the arrows act on.
+    RecordStore.current = 0;
+    if (SettingsBlock.count < expected) {
+        char text[64];
+        wsprintfA(text, "Database file holds only %u records", (unsigned)SettingsBlock.count);
+        SetStatus(text);
+    } else {
+        SetStatus("System record loaded");
+    }
+}
+
+// The tabs from the left: configuration, entry, list.
+enum { kEntryTab = 1 };
+
 // Creates the pages and tabs, then loads the settings from the program folder and, when
 // they name records, the database from the folder they name.
 static void OnInitDialog(HWND window)
@@ -86,6 +149,9 @@ static void OnInitDialog(HWND window)
     AddTab(window, " Password Entry ", Window.entryPage);
     Window.configPage = CreatePageWithScrollingFields(module, IDD_CONFIG, window, ConfigPageProc, kConfigFields);
     AddTab(window, " Configuration ", Window.configPage);
+    DrawOnTheTabBody(Window.listPage);
+    DrawOnTheTabBody(Window.entryPage);
+    DrawOnTheTabBody(Window.configPage);
 
     SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_SETCURSEL, 0, 0);
     ShowPage(window, Window.configPage);
@@ -96,24 +162,10 @@ static void OnInitDialog(HWND window)
     int result = ProgramFolder(SettingsBlock.folder);
     if (result == 0)
         result = LoadSettings();
-    if (result == 0 && SettingsBlock.count != 0) {
-        if (LoadDatabase() > 3) {
-            // Held by another program, or unreadable: show nothing of it. The file is not
-            // known, so a later save asks before it replaces it.
-            SettingsBlock.count = 0;
-            memset(&RecordStore, 0, sizeof(RecordStore));
-            ShowMessage(window, kLoadError);
-        } else {
-            ShowCurrentRecord(Window.entryPage);
-            FillList();
-            // The list fill leaves the last record current; the page shows record 0, and
-            // what the page shows is what Delete and the arrows act on.
-            RecordStore.current = 0;
-            SetStatus("System record loaded");
-        }
-    } else if (result > 3) {
+    if (result == 0 && SettingsBlock.count != 0)
+        LoadAtStartUp(window);
+    else if (result > 3)
         ShowMessage(window, "Error loading system record");
-    }
     ModifiedFlag = 0;
 }
 
@@ -129,6 +181,13 @@ static void OnTabChanged(HWND window)
     ShowPage(window, (HWND)item.lParam);
 }
 
+void ShowEntryPage()
+{
+    HWND window = GetParent(Window.entryPage);
+    SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_SETCURSEL, kEntryTab, 0);
+    OnTabChanged(window);
+}
+
 // Before a database save: a file in the folder that this run did not read whole or write,
 // or that changed since (another program, another copy of this one), is replaced only when
 // the user says so. Non-zero when the save may go ahead.
@@ -138,8 +197,21 @@ static int MayReplaceDatabase(HWND window)
            AskYesNoDefaultNo(window, "The database file in this folder was not loaded or has changed since. Overwrite it?");
 }
 
-// Saves both files when there are unsaved additions, then closes. A save that fails, or
-// that the user declines, keeps the window open and the additions marked unsaved, so
+static const char kNotBesideProgram[] = "The settings could not be saved beside Kestal.exe";
+
+// After both files were saved into the database folder: when that is not the program
+// folder, the settings go beside the executable too, where the next start looks for them.
+// A failure there does not undo the save; the status line says it. Returns 0 then.
+static int CopySettingsBesideProgram()
+{
+    if (SaveSettingsBesideProgram() >= 0)
+        return 1;
+    SetStatus(kNotBesideProgram);
+    return 0;
+}
+
+// Saves both files when there are unsaved changes, then closes. A save that fails, or
+// that the user declines, keeps the window open and the changes marked unsaved, so
 // nothing is lost by closing.
 static void OnSaveAndClose(HWND window)
 {
@@ -159,9 +231,31 @@ static void OnSaveAndClose(HWND window)
         }
         ShowMessage(window, kSettingsSaved);
         SetStatus(kSettingsSaved);
+        // The window closes next, and the status line with it: the next start would open
+        // the old folder without a word, so the user is told in a box as well.
+        if (!CopySettingsBesideProgram())
+            ShowMessage(window, kNotBesideProgram);
         ModifiedFlag = 0;
     }
-    SendMessageA(window, WM_CLOSE, 0, 0);
+    EndDialog(window, 0);
+}
+
+// The close box, Escape and WM_CLOSE: unsaved changes are saved, dropped or kept open as
+// the user answers; without any, the window just closes.
+static void OnClose(HWND window)
+{
+    if (!ModifiedFlag) {
+        EndDialog(window, 0);
+        return;
+    }
+    switch (AskYesNoCancel(window, "Save the changes to the records before closing?")) {
+    case IDYES:
+        OnSaveAndClose(window);
+        break;
+    case IDNO:
+        EndDialog(window, 0);
+        break;
+    }
 }
 
 // Writes the database and, only when that worked, the settings with the new count.
@@ -170,27 +264,43 @@ static void OnSaveDatabase(HWND window)
     if (!MayReplaceDatabase(window))
         return;
     int result = SaveDatabase();
-    if (result != 0)
+    if (result != 0) {
         ShowMessage(window, WriteErrorText(result));
-    else if (SaveSettings() != 0)
+    } else if (SaveSettings() != 0) {
         ShowMessage(window, kSettingsNotSaved);
-    else
+    } else {
         ShowMessage(window, "Database saved");
+        CopySettingsBesideProgram();
+    }
 }
 
-// Reads the database again with the count in memory; the views are not redrawn.
+// Reads the database again with the count in memory. Records not yet saved would be
+// replaced, so the user is asked first. After a load the page and the list show what was
+// read: Delete acts on the record shown, and that must be the record in memory. What was
+// read is what the file holds, so nothing is left unsaved.
 static void OnLoadDatabase(HWND window)
 {
+    if (ModifiedFlag &&
+        !AskYesNoDefaultNo(window, "Loading the database replaces the records not yet saved. Load it?"))
+        return;
     int result = LoadDatabase();
-    if (result == 0)
+    if (result == 0) {
+        uint32_t current = RecordStore.current;
+        FillList();
+        RecordStore.current = current < SettingsBlock.count ? current : 0;
+        ShowCurrentRecord(Window.entryPage);
+        ModifiedFlag = 0;
         ShowMessage(window, "Database loaded into memory");
-    else if (result > 3)
+    } else if (result > 3) {
         ShowMessage(window, kLoadError);
+    }
 }
 
+// Saves the settings on their own, with the count of the records on disk (see
+// SaveSettingsKeepingFileCount).
 static void OnSaveSettings(HWND window)
 {
-    if (SaveSettings() != 0)
+    if (SaveSettingsKeepingFileCount() != 0)
         ShowMessage(window, kSettingsNotSaved);
 }
 
@@ -220,13 +330,18 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         return;
     }
     if (wParam == IDC_MAIN_QUIT) {
-        OnSaveAndClose(window);
+        // Enter in the list arrives as the dialog manager's press of the default button,
+        // "Quit": there it opens the row instead.
+        if (GetFocus() == ListView)
+            OpenSelectedRow();
+        else
+            OnSaveAndClose(window);
         return;
     }
     switch (id) {
     case IDCANCEL:
         if (code == 0)
-            SendMessageA(window, WM_CLOSE, 0, 0);
+            OnClose(window);
         break;
     case IDOK:
         if (code == 0)
@@ -275,8 +390,9 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnCommand(window, wParam, lParam);
         break;
     case WM_CLOSE:
-        EndDialog(window, 0);
-        break;
+        // Answered here: left to the dialog manager it would come back as IDCANCEL.
+        OnClose(window);
+        return TRUE;
     }
     // The dialog manager does the rest, WM_INITDIALOG's focus included.
     return FALSE;

@@ -17,3 +17,6 @@ extern WindowState Window;
 // The main window's dialog procedure (template 101). The page shown is kept in the
 // window's user data.
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Selects the entry page's tab and shows that page, as a click on the tab does.
+void ShowEntryPage();

@@ -21,6 +21,11 @@ int AskYesNoDefaultNo(HWND owner, const char* text)
     return MessageBoxA(owner, text, kTitle, MB_YESNO | MB_DEFBUTTON2) == IDYES;
 }
 
+int AskYesNoCancel(HWND owner, const char* text)
+{
+    return MessageBoxA(owner, text, kTitle, MB_YESNOCANCEL);
+}
+
 void SetStatus(const char* text)
 {
     SendMessageA(Window.statusLine, SB_SETTEXTA, 0, (LPARAM)text);

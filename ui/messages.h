@@ -9,5 +9,7 @@ void ShowMessage(HWND owner, const char* text);
 int AskYesNo(HWND owner, const char* text);
 // The same with No as the default button, for questions where Yes risks records.
 int AskYesNoDefaultNo(HWND owner, const char* text);
+// A Yes/No/Cancel box with Yes as the default; returns IDYES, IDNO or IDCANCEL.
+int AskYesNoCancel(HWND owner, const char* text);
 // Writes text into the first part of the status line.
 void SetStatus(const char* text);

@@ -29,6 +29,11 @@ void SetUpList(HWND listPage)
         const char* title;
         int width;
     } columns[] = {{"Website", 200}, {"URL", 200}, {"Username", 150}, {"Password", 150}};
+    // The widths are pixels at 96 DPI. The program is DPI aware, so Windows no longer
+    // stretches it: the columns grow with the system DPI as the dialogs grow with their font.
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(NULL, screen);
     LVCOLUMNA column = {};
     column.mask = LVCF_WIDTH | LVCF_TEXT;
     for (int i = 0; i < 4; ++i) {
@@ -36,7 +41,7 @@ void SetUpList(HWND listPage)
             column.mask |= LVCF_FMT;
             column.fmt = LVCFMT_LEFT;
         }
-        column.cx = columns[i].width;
+        column.cx = MulDiv(columns[i].width, dpi, 96);
         column.pszText = (char*)columns[i].title;
         SendMessageA(ListView, LVM_INSERTCOLUMNA, i, (LPARAM)&column);
     }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # make dist: the Windows release archive holds Kestal.exe, kestal-tool.exe and a README.txt
-# with Windows line ends, all of one version, and both programs run from the unpacked folder
-# under Wine. Where this host runs no 32-bit programs, the archive's programs are checked to
+# with Windows line ends, all of one version, both programs stripped of their symbols and
+# debug sections, and both programs run from the unpacked folder under Wine. Where this host runs no 32-bit programs, the archive's programs are checked to
 # be 32-bit and the same archive made from the x86_64 build is the one run.
 #   test_dist.sh RUNNABLE_BUILD PRODUCT_BUILD WINE
 set -euo pipefail
@@ -30,6 +30,17 @@ for exe in Kestal.exe kestal-tool.exe; do
   objdump -f "$folder/$exe" | grep -q 'file format pei-i386' || fail "$exe is not a 32-bit Windows program"
   # The version record of the resources: "1.1.0" in UTF-16 among the strings.
   strings -el "$folder/$exe" | grep -qx "$version" || [ "$exe" = kestal-tool.exe ] || fail "$exe has no version $version"
+  # Stripped: no debug section and no symbol table, and so smaller than the build's copy;
+  # the sections a program runs from are all still there.
+  sections=$(objdump -h "$folder/$exe" | awk '$1 ~ /^[0-9]+$/ { print $2 }' | tr '\n' ' ')
+  ! grep -q '\.debug' <<<"$sections" || fail "$exe ships debug sections: $sections"
+  [ "$(nm "$folder/$exe" 2>&1)" = "nm: $folder/$exe: no symbols" ] || fail "$exe ships a symbol table"
+  for section in .text .rdata .idata .reloc; do
+    grep -qF " $section " <<<" $sections" || fail "$exe lost its $section section: $sections"
+  done
+  [ "$exe" = Kestal.exe ] && built=$product/app/$exe || built=$product/cli/$exe
+  [ "$(stat -c %s "$folder/$exe")" -lt "$(stat -c %s "$built")" ] || fail "$exe is no smaller than the build's"
+  echo "$exe: $(stat -c %s "$built") bytes built, $(stat -c %s "$folder/$exe") shipped"
 done
 lines=$(wc -l <"$folder/README.txt")
 crlf=$(grep -c $'\r$' "$folder/README.txt")

@@ -3,9 +3,10 @@
 # - the launcher behind `make run` keeps the program folder outside the build tree, 0700,
 #   with a Wine prefix of its own inside it, and the files a save writes come out 0600;
 #   `make clean` leaves all of it alone;
-# - `make install` in a throwaway HOME gives a desktop entry that desktop-file-validate
-#   accepts and a launcher that opens the window; `make uninstall` removes exactly what
-#   install added and leaves the records.
+# - `make install` in a throwaway HOME whose path holds a space gives a desktop entry that
+#   desktop-file-validate accepts and that a real launcher (gio launch) starts, opening the
+#   window; a HOME holding the characters the entry must escape still names the launcher;
+#   `make uninstall` removes exactly what install added and leaves the records.
 #   test_run_home.sh KESTAL_EXE
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -15,7 +16,7 @@ source "$root/scripts/kestal-wine.sh"
 wm=""
 
 cleanup() {
-  for prefix in "$work/Jörg home"/password-kestal/wine* "$work"/fakehome/.local/share/password-kestal/wine*; do
+  for prefix in "$work/Jörg home"/password-kestal/wine* "$work"/fake\ home/.local/share/password-kestal/wine*; do
     [ -d "$prefix" ] && WINEPREFIX=$prefix wineserver -k </dev/null >/dev/null 2>&1 || true
   done
   [ -z "$wm" ] || kill "$wm" 2>/dev/null || true
@@ -53,6 +54,12 @@ save_once() {
   sleep 0.5
   xdotool key Escape
   timeout 30 tail --pid="$launcher" -f /dev/null || fail "the program did not close"
+  # A desktop's launcher (gio launch) returns once it has started the program.
+  for _ in $(seq 60); do
+    [ -n "$(xdotool search --name "Password Kestal" 2>/dev/null)" ] || return 0
+    sleep 0.5
+  done
+  fail "the window stayed"
 }
 
 mode() { stat -c %a "$1"; }
@@ -112,19 +119,34 @@ make -s -C "$work/tree" clean
 [ ! -e "$work/tree/build" ] || fail "make clean left the build folder"
 [ "$before" = "$(cd "$home" && find . | sort | md5sum)" ] || fail "make clean changed the program folder"
 
-# make install / uninstall in a throwaway HOME.
-fake="$work/fakehome"
+# make install / uninstall in a throwaway HOME with a space in its path, the desktop entry
+# started the way a desktop starts it.
+fake="$work/fake home"
 mkdir -p "$fake"
 listing() { (cd "$fake" && find . -path ./.local/share/password-kestal -prune -o \( -type f -o -type l \) -print | sort); }
 empty=$(listing)
 HOME="$fake" XDG_DATA_HOME= bash "$root/scripts/install.sh" install >/dev/null
 desktop="$fake/.local/share/applications/password-kestal.desktop"
 desktop-file-validate "$desktop" || fail "desktop-file-validate refused $desktop"
-launcher=$(sed -n 's/^Exec=//p' "$desktop")
-[ -x "$launcher" ] || fail "the desktop entry names $launcher, which is not there"
-save_once env -u KESTAL_HOME -u KESTAL_EXE HOME="$fake" XDG_DATA_HOME= "$launcher"
-[ -f "$fake/.local/share/password-kestal/Kestal.dat" ] || fail "the installed launcher saved nothing"
+save_once env -u KESTAL_HOME -u KESTAL_EXE HOME="$fake" XDG_DATA_HOME= gio launch "$desktop"
+[ -f "$fake/.local/share/password-kestal/Kestal.dat" ] || fail "the launcher the desktop entry names saved nothing"
 HOME="$fake" XDG_DATA_HOME= bash "$root/scripts/install.sh" uninstall >/dev/null
 [ "$empty" = "$(listing)" ] || fail "uninstall left: $(listing)"
 [ -f "$fake/.local/share/password-kestal/Kestal.dat" ] || fail "uninstall removed the records"
-echo "install, desktop entry, launcher and uninstall: passed"
+echo "install, desktop entry started by gio launch, launcher and uninstall: passed"
+
+# A HOME holding every character the entry's Exec must escape (but %, which the desktop
+# library in use here cannot start at all): the entry still names the installed launcher,
+# here replaced by a stand-in that says how it was called.
+odd="$work/odd \$HOME \"q\" \\b \`x\` 'y'"
+mkdir -p "$odd"
+HOME="$odd" XDG_DATA_HOME= bash "$root/scripts/install.sh" install >/dev/null
+desktop="$odd/.local/share/applications/password-kestal.desktop"
+desktop-file-validate "$desktop" || fail "desktop-file-validate refused $desktop"
+printf '#!/bin/sh\nprintf "%%s" "$0" >"$MARK"\n' >"$odd/.local/bin/password-kestal"
+MARK="$work/called" gio launch "$desktop" || fail "gio launch refused: $(grep ^Exec= "$desktop")"
+for _ in $(seq 40); do [ ! -s "$work/called" ] || break; sleep 0.1; done
+[ "$(cat "$work/called" 2>/dev/null)" = "$odd/.local/bin/password-kestal" ] ||
+  fail "$(grep ^Exec= "$desktop") started '$(cat "$work/called" 2>/dev/null)'"
+HOME="$odd" XDG_DATA_HOME= bash "$root/scripts/install.sh" uninstall >/dev/null
+echo "a HOME with \$ \" \\ \` ' and spaces: the entry starts the installed launcher"

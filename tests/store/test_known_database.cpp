@@ -2,6 +2,8 @@
 // changed since; reads wait out a file held for a moment; an empty folder names no file.
 #include <algorithm>
 #include <cstring>
+#include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -68,7 +70,7 @@ TEST_F(KnownDatabaseTest, AFileReadWholeOrWrittenIsKnownUntilItChanges)
     EXPECT_EQ(1, DatabaseChangedOnDisk());
 }
 
-TEST_F(KnownDatabaseTest, AnotherFolderOrAFailedReadIsNotKnown)
+TEST_F(KnownDatabaseTest, AnotherFolderIsNotKnownAndAReadThatGotNothingForgetsNothing)
 {
     TempFolder other;
     WriteForeignDatabase(dir.Path(), 2, 'a');
@@ -78,10 +80,18 @@ TEST_F(KnownDatabaseTest, AnotherFolderOrAFailedReadIsNotKnown)
     UseFolder(other.Path());
     EXPECT_EQ(1, DatabaseChangedOnDisk());
 
+    // Back to the first folder, whose file was read whole: a load that fails before it
+    // reads a byte (a missing folder, a missing file) changed nothing in memory, so the
+    // file read before is still known and a save needs no question.
+    UseFolder(dir.Path());
+    ASSERT_EQ(0, LoadDatabase());
     UseFolder(dir.File("missing\\"));
     EXPECT_EQ(3, LoadDatabase());
+    UseFolder(other.Path());
+    RemovePath(other.File("Kestal.dat"));
+    EXPECT_EQ(2, LoadDatabase());
     UseFolder(dir.Path());
-    EXPECT_EQ(1, DatabaseChangedOnDisk()) << "a failed read forgets the file";
+    EXPECT_EQ(0, DatabaseChangedOnDisk()) << "a read that got nothing forgets nothing";
 }
 
 TEST_F(KnownDatabaseTest, RecordsBeyondTheCountAreNotReadWhole)
@@ -187,4 +197,57 @@ TEST(Fingerprint, IsTheSameFedInAnyPiecesAndSeesEveryByte)
     EXPECT_NE(whole, FingerprintOf(bytes.data(), (uint32_t)bytes.size() - 1));
     bytes.push_back(0);
     EXPECT_NE(whole, FingerprintOf(bytes.data(), (uint32_t)bytes.size()));
+}
+
+// The database is read and remembered in chunks of 4096 bytes and whole; the value must not
+// depend on how the bytes came, at any length (the short inputs hashed at once, the long ones
+// through the buffer of 256 bytes and the blocks of 1024, a full database of 512 KiB), nor on
+// which of the kernels this processor runs computed it.
+TEST(Fingerprint, AgreesAtEveryLengthInEveryKernelAndIsXxh3)
+{
+    std::vector<unsigned char> bytes(512 * 1024);
+    uint32_t x = 1;
+    for (unsigned char& b : bytes) {
+        x = x * 1103515245u + 12345u;
+        b = (unsigned char)(x >> 16);
+    }
+    const uint32_t lengths[] = {1, 3, 16, 17, 128, 129, 240, 241, 255, 256, 257, 1023, 1024,
+                                1025, 4096, 4097, 65536 + 13, 512 * 1024};
+    std::vector<uint64_t> baseline;
+    const int widest = FingerprintKernelsAvailable();
+    for (int kernel = kFingerprintBaseline; kernel <= widest; ++kernel) {
+        ASSERT_EQ(kernel, UseFingerprintKernel(kernel));
+        // xxHash's own published value for no bytes at all (XXH3, 64 bits, no seed).
+        EXPECT_EQ(0x2D06800538D394C2ull, FingerprintOf("", 0)) << "kernel " << kernel;
+        std::set<uint64_t> seen;
+        for (size_t n = 0; n < sizeof(lengths) / sizeof(lengths[0]); ++n) {
+            const uint32_t length = lengths[n];
+            const uint64_t whole = FingerprintOf(bytes.data(), length);
+            if (kernel == kFingerprintBaseline)
+                baseline.push_back(whole);
+            else
+                EXPECT_EQ(baseline[n], whole) << "kernel " << kernel << ", length " << length;
+            EXPECT_TRUE(seen.insert(whole).second) << "length " << length << " repeats a value";
+            for (uint32_t piece : {1u, 7u, 64u, 255u, 4096u}) {
+                if (piece == 1 && length > 4096)
+                    continue; // byte by byte says nothing more at this size and takes long
+                Fingerprint f;
+                StartFingerprint(&f);
+                for (uint32_t at = 0; at < length; at += piece)
+                    AddToFingerprint(&f, &bytes[at], std::min(piece, length - at));
+                EXPECT_EQ(whole, FinishFingerprint(&f))
+                    << "kernel " << kernel << ", length " << length << " in pieces of " << piece;
+            }
+        }
+        // Finishing does not end the run: more bytes may follow.
+        Fingerprint f;
+        StartFingerprint(&f);
+        AddToFingerprint(&f, bytes.data(), 300);
+        const uint64_t first = FinishFingerprint(&f);
+        AddToFingerprint(&f, bytes.data() + 300, 700);
+        EXPECT_EQ(FingerprintOf(bytes.data(), 300), first);
+        EXPECT_EQ(FingerprintOf(bytes.data(), 1000), FinishFingerprint(&f));
+    }
+    std::cout << "fingerprint kernels compared: " << widest + 1 << std::endl;
+    UseFingerprintKernel(-1);
 }

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "store_fixture.h"
 
@@ -91,8 +92,9 @@ TEST_F(RecordStoreTest, DeleteInTheMiddleShiftsTheFollowingRecords)
     EXPECT_EQ("D", Website(2));
     EXPECT_EQ("E", Website(3));
     EXPECT_STREQ("D", WorkingRecord.website);
-    // The slot that fell out of use is not cleared.
-    EXPECT_EQ("E", Website(4));
+    // The slot that fell out of use holds nothing of the deleted record any more.
+    const unsigned char* freed = (const unsigned char*)&RecordStore.slots[4];
+    EXPECT_EQ(std::vector<unsigned char>(kRecordSize, 0), std::vector<unsigned char>(freed, freed + kRecordSize));
 }
 
 TEST_F(RecordStoreTest, DeleteAtTheEnds)
@@ -117,8 +119,9 @@ TEST_F(RecordStoreTest, DeletingTheOnlyRecordLeavesCurrentAtZero)
     DeleteCurrentRecord();
     EXPECT_EQ(0u, SettingsBlock.count);
     EXPECT_EQ(0u, RecordStore.current);
-    // The working record shows slot 0 with its leftover contents.
-    EXPECT_STREQ("only", WorkingRecord.website);
+    // Slot 0 is cleared: the working record shows nothing of the deleted record.
+    EXPECT_STREQ("", WorkingRecord.website);
+    EXPECT_STREQ("", WorkingRecord.password);
     // Deleting from an empty store does nothing.
     DeleteCurrentRecord();
     EXPECT_EQ(0u, SettingsBlock.count);
@@ -149,10 +152,10 @@ TEST_F(RecordStoreTest, FindDuplicateFirstMatchByWebsiteOrUrlFoldingCase)
     EXPECT_EQ(1u, FindDuplicate("Gamma", "b.example")); // URL of slot 1 comes first
     EXPECT_EQ(2u, FindDuplicate("gamma", "nothing"));
     EXPECT_EQ(kNoRecord, FindDuplicate("delta", "d.example"));
-    // An empty website matches only a stored empty website.
-    EXPECT_EQ(kNoRecord, FindDuplicate("", "new"));
+    // An empty website is no match for another empty website: only the URL counts then.
     Add("", "e.example");
-    EXPECT_EQ(3u, FindDuplicate("", "new"));
+    EXPECT_EQ(kNoRecord, FindDuplicate("", "new"));
+    EXPECT_EQ(3u, FindDuplicate("", "E.example"));
 }
 
 TEST_F(RecordStoreTest, FindDuplicateLooksOnlyAtRecordsInUse)

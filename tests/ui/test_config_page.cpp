@@ -1,8 +1,10 @@
 #include <windows.h>
+#include <objbase.h>
 
 #include <cstring>
 
 #include "main_window.h"
+#include "pages.h"
 #include "ui_harness.h"
 
 namespace {
@@ -144,6 +146,39 @@ TEST_F(ConfigPageTest, FolderTooLongForTheFilesIsRefused)
     EXPECT_EQ("The selected folder path is too long", OnlyBoxText());
     EXPECT_EQ(fits, std::string(SettingsBlock.folder));
     EXPECT_EQ(fits, Text(page, 2003));
+}
+
+// Whether COM is started on this thread, asked the only way COM answers: a CoInitializeEx of
+// our own says S_FALSE when it already was, S_OK when it was not; the question is undone.
+static bool ComStartedHere()
+{
+    HRESULT answer = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(answer))
+        CoUninitialize();
+    return answer == S_FALSE;
+}
+
+// The window starts without COM; the first "Browse" starts it, and the end undoes that start
+// and nothing else: not a start the thread made itself, not one that never happened.
+TEST_F(ConfigPageTest, BrowseStartsComAndTheEndUndoesOnlyThat)
+{
+    EXPECT_FALSE(ComStartedHere()) << "the window started COM";
+    EndFolderPicker();
+    EXPECT_FALSE(ComStartedHere());
+    Browse("");
+    EXPECT_TRUE(ComStartedHere()) << "the picker opened without COM on this thread";
+    EndFolderPicker();
+    EXPECT_FALSE(ComStartedHere()) << "COM stayed started after the end";
+
+    // A thread that started COM itself keeps it, whether "Browse" was used or not.
+    ASSERT_EQ(S_OK, CoInitializeEx(NULL, COINIT_APARTMENTTHREADED));
+    EndFolderPicker();
+    EXPECT_TRUE(ComStartedHere()) << "the end undid a start it did not make";
+    Browse("");
+    EndFolderPicker();
+    EXPECT_TRUE(ComStartedHere()) << "the end undid the thread's own start";
+    CoUninitialize();
+    EXPECT_FALSE(ComStartedHere());
 }
 
 TEST_F(ConfigPageTest, TypedCharactersChangeNothing)

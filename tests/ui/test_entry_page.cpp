@@ -122,7 +122,7 @@ TEST_F(EntryPageTest, FullStoreRefusesButAMissingFieldIsReportedFirst)
     EXPECT_EQ(kMissingFields, StatusLineText(main));
     // The last slot can still be filled after a delete.
     RecordStore.current = 5;
-    Click(page, 3013);
+    Delete(IDYES);
     TypeAndAdd("new", "new-url");
     EXPECT_EQ(1024u, SettingsBlock.count);
     EXPECT_STREQ("new", RecordStore.slots[1023].website);
@@ -166,60 +166,87 @@ TEST_F(EntryPageTest, DuplicateByUrlAnsweredYesIsAdded)
     EXPECT_EQ((std::vector<std::string>{"a", "b", "new site"}), Rows());
 }
 
-TEST_F(EntryPageTest, EmptyWebsiteMeetsAStoredEmptyWebsite)
+TEST_F(EntryPageTest, EmptyWebsitesAreNoDuplicatesButTheirUrlsAre)
 {
     TypeAndAdd("", "first");
-    boxes.Queue(IDNO);
     TypeAndAdd("", "second");
+    EXPECT_TRUE(boxes.Take().empty());
+    EXPECT_EQ(2u, SettingsBlock.count);
+    boxes.Queue(IDNO);
+    TypeAndAdd("", "FIRST");
     std::vector<BoxSeen> seen = boxes.Take();
     ASSERT_EQ(2u, seen.size());
     EXPECT_EQ("URL record already found. Insert into database?", seen[0].text);
-    EXPECT_EQ(1u, SettingsBlock.count);
-}
-
-TEST_F(EntryPageTest, DeleteThenAddPutsTheRowBeforeTheLeftovers)
-{
-    Stored({"A", "B", "C"});
-    RecordStore.current = 1;
-    Click(page, 3013);
     EXPECT_EQ(2u, SettingsBlock.count);
-    EXPECT_EQ((std::vector<std::string>{"A", "B", "C"}), Rows()); // the list keeps the row
-    TypeAndAdd("D", "d-url");
-    EXPECT_EQ((std::vector<std::string>{"A", "B", "D", "C"}), Rows());
-    EXPECT_STREQ("C", RecordStore.slots[1].website);
-    EXPECT_STREQ("D", RecordStore.slots[2].website);
 }
 
-TEST_F(EntryPageTest, DeleteRedrawsNothingAndMarksNothing)
+// Delete asks first, then shows the record that took the deleted one's place, with the
+// list rebuilt; the removal is saved like an addition.
+TEST_F(EntryPageTest, DeleteAsksThenShowsTheRecordNowCurrent)
 {
-    Stored({"A", "B", "C"});
+    Stored({"A", "B", "C", "D"});
     RecordStore.current = 1;
     ShowCurrentRecord(page);
-    Click(page, 3013);
+    EXPECT_EQ(std::vector<std::string>{}, Delete(IDNO));
+    EXPECT_EQ(4u, SettingsBlock.count);
     EXPECT_EQ("B", Text(page, 3001));
-    EXPECT_EQ("3", Text(page, 3019));
-    EXPECT_EQ("1", Text(page, 3022));
     EXPECT_EQ(0, ModifiedFlag);
-    EXPECT_STREQ("C", WorkingRecord.website);
-    EXPECT_EQ(1u, RecordStore.current);
-    EXPECT_TRUE(boxes.Take().empty());
-}
+    EXPECT_EQ("", StatusLineText(main));
 
-TEST_F(EntryPageTest, DeleteOfTheOnlyRecordLeavesCurrentAtZero)
-{
-    Stored({"A"});
+    struct {
+        uint32_t shown;
+        std::string nowShown;
+        std::string index;
+        std::vector<std::string> rows;
+    } steps[] = {
+        {1, "C", "1", {"A", "C", "D"}}, // the middle: the next record moves up
+        {2, "C", "1", {"A", "C"}},      // the last: the one before it
+        {0, "C", "0", {"C"}},           // the first
+    };
+    for (const auto& step : steps) {
+        RecordStore.current = step.shown;
+        ShowCurrentRecord(page);
+        EXPECT_EQ(std::vector<std::string>{}, Delete(IDYES));
+        EXPECT_EQ(step.rows, Rows());
+        EXPECT_EQ(step.nowShown, Text(page, 3001));
+        EXPECT_EQ(step.nowShown + ".example", Text(page, 3002));
+        EXPECT_EQ(std::to_string(step.rows.size()), Text(page, 3019));
+        EXPECT_EQ(step.index, Text(page, 3022));
+        EXPECT_EQ(step.index, std::to_string(RecordStore.current));
+        EXPECT_EQ("Record deleted", StatusLineText(main));
+        EXPECT_EQ(1, ModifiedFlag);
+    }
+
+    // The only record: an empty page, both numbers 0.
+    EXPECT_EQ(std::vector<std::string>{}, Delete(IDYES));
+    EXPECT_EQ(0u, SettingsBlock.count);
+    EXPECT_EQ(0, ListRowCount());
+    for (int id : {3001, 3002, 3006, 3009, 3010})
+        EXPECT_EQ("", Text(page, id)) << id;
+    EXPECT_EQ("0", Text(page, 3019));
+    EXPECT_EQ("0", Text(page, 3022));
+
+    // An empty store, or a page showing a slot beyond a reloaded, smaller count: nothing
+    // to remove, nothing to ask.
     Click(page, 3013);
-    EXPECT_EQ(0u, SettingsBlock.count);
-    EXPECT_EQ(0u, RecordStore.current);
-    Click(page, 3013); // an empty store: nothing happens
-    EXPECT_EQ(0u, SettingsBlock.count);
-    // With current beyond a reloaded, smaller count nothing is removed.
+    EXPECT_TRUE(boxes.Take().empty());
     Stored({"A", "B", "C"});
     RecordStore.current = 2;
     SettingsBlock.count = 2;
     Click(page, 3013);
+    EXPECT_TRUE(boxes.Take().empty());
     EXPECT_EQ(2u, SettingsBlock.count);
-    EXPECT_STREQ("B", RecordStore.slots[1].website);
+}
+
+TEST_F(EntryPageTest, DeleteThenAddAppendsAfterTheRemainingRecords)
+{
+    Stored({"A", "B", "C"});
+    RecordStore.current = 1;
+    Delete(IDYES);
+    TypeAndAdd("D", "d-url");
+    EXPECT_EQ((std::vector<std::string>{"A", "C", "D"}), Rows());
+    EXPECT_STREQ("C", RecordStore.slots[1].website);
+    EXPECT_STREQ("D", RecordStore.slots[2].website);
 }
 
 TEST_F(EntryPageTest, NavigationStopsAtBothEndsWithoutRedrawing)
@@ -268,12 +295,13 @@ TEST_F(EntryPageTest, TopAndBottomOnAnEmptyStoreShowSlotZero)
     EXPECT_EQ("0", Text(page, 3019));
     EXPECT_EQ("0", Text(page, 3022));
     EXPECT_EQ("", Text(page, 3001));
-    // After the only record is deleted its leftover contents are still in slot 0.
+    // After the only record is deleted nothing of it comes back.
     Stored({"gone"});
-    Click(page, 3013);
+    Delete(IDYES);
     Click(page, 3017);
-    EXPECT_EQ("gone", Text(page, 3001));
+    EXPECT_EQ("", Text(page, 3001));
+    EXPECT_EQ("", Text(page, 3009));
     Click(page, 3018);
     EXPECT_EQ(0u, RecordStore.current);
-    EXPECT_EQ("gone", Text(page, 3001));
+    EXPECT_EQ("", Text(page, 3001));
 }

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "main_window.h"
 #include "ui_harness.h"
@@ -174,19 +175,119 @@ TEST_F(KeyboardTest, TypingAfterAMouseTabSwitchLandsInTheShownPage)
 
     ClickTab(1);
     ASSERT_TRUE(IsWindowVisible(Window.entryPage));
-    EXPECT_TRUE(IsChild(Window.entryPage, GetFocus()));
+    EXPECT_EQ(Item(Window.entryPage, 3001), GetFocus());
     Type("hi");
-    EXPECT_EQ("hi", Text(Window.entryPage, 3002)); // the URL field: Website takes no Tab stop
+    EXPECT_EQ("hi", Text(Window.entryPage, 3001)); // the Website field, the first Tab stop
     EXPECT_EQ("", Text(Window.configPage, 2003));
 
     ClickTab(2);
     EXPECT_EQ(Item(Window.listPage, 4001), GetFocus());
 
+    // The database path only shows the folder Browse chose: typing there changes nothing.
     ClickTab(0);
     EXPECT_EQ(Item(Window.configPage, 2003), GetFocus());
     Type("ab");
-    EXPECT_EQ("ab", Text(Window.configPage, 2003));
-    EXPECT_EQ("hi", Text(Window.entryPage, 3002));
+    EXPECT_EQ("", Text(Window.configPage, 2003));
+    EXPECT_EQ("hi", Text(Window.entryPage, 3001));
+}
+
+// An entry typed with the keyboard alone: the fields in the order of the page, and the
+// numbers that only show where the page stands never in the way.
+TEST_F(KeyboardTest, TabGoesThroughTheEntryFieldsAndSkipsTheNumbers)
+{
+    StartShown();
+    ClickTab(1);
+    HWND page = Window.entryPage;
+    std::vector<HWND> order;
+    for (int i = 0; i < 20 && (order.empty() || GetFocus() != order[0]); ++i) {
+        order.push_back(GetFocus());
+        Press(VK_TAB);
+    }
+    ASSERT_GE(order.size(), 5u);
+    int fields[] = {3001, 3002, 3006, 3009, 3010};
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Item(page, fields[i]), order[i]) << "Tab stop " << i;
+    for (HWND stop : order) {
+        EXPECT_NE(Item(page, 3019), stop);
+        EXPECT_NE(Item(page, 3022), stop);
+    }
+
+    // Two entries without a website are two entries, not duplicates.
+    for (const char* url : {"one.example", "two.example"}) {
+        ASSERT_TRUE(TabTo(Item(page, 3002)));
+        Type(url);
+        Press(VK_TAB);
+        Type("me");
+        Press(VK_TAB);
+        Type("pw");
+        ASSERT_TRUE(TabTo(Item(page, 3012)));
+        Press(VK_RETURN);
+        for (int id : {3002, 3006, 3009})
+            SetDlgItemTextA(page, id, "");
+    }
+    EXPECT_TRUE(boxes.Take().empty());
+    ASSERT_EQ(2u, SettingsBlock.count);
+    EXPECT_STREQ("two.example", RecordStore.slots[1].url);
+
+    // A click into "Record #" gives it the focus, but typing there changes nothing.
+    SendMessageA(main, WM_NEXTDLGCTL, (WPARAM)Item(page, 3022), TRUE);
+    Pump("focus on Record #");
+    ASSERT_EQ(Item(page, 3022), GetFocus());
+    SendDlgItemMessageA(page, 3022, EM_SETSEL, 1, 1); // the caret after the digit
+    Type("3");
+    EXPECT_EQ("1", Text(page, 3022));
+}
+
+// Enter on a row of the list, the way a row is opened everywhere else, opens it on the entry
+// page instead of pressing "Quit".
+TEST_F(KeyboardTest, EnterOnARowOpensItOnTheEntryPage)
+{
+    WriteSettingsFile(program, 3, data.Path());
+    WriteDatabaseFile(data.Path(), {"a", "b", "c"});
+    StartShown();
+    ClickTab(2);
+    ASSERT_EQ(Item(Window.listPage, 4001), GetFocus());
+    Press(VK_DOWN);
+    Press(VK_DOWN);
+    Press(VK_RETURN);
+    EXPECT_TRUE(IsOpen());
+    EXPECT_TRUE(boxes.Take().empty());
+    EXPECT_TRUE(IsWindowVisible(Window.entryPage));
+    EXPECT_EQ(1, (int)SendDlgItemMessageA(main, 1002, TCM_GETCURSEL, 0, 0));
+    EXPECT_EQ(1u, RecordStore.current);
+    EXPECT_EQ("b", Text(Window.entryPage, 3001));
+    EXPECT_EQ(Item(Window.entryPage, 3001), GetFocus());
+}
+
+// Escape with an unsaved entry asks; Cancel keeps the window, No closes without saving.
+TEST_F(KeyboardTest, EscapeAsksBeforeDroppingAnUnsavedEntry)
+{
+    WriteSettingsFile(program, 0, data.Path());
+    StartShown();
+    ClickTab(1);
+    Type("site");
+    Press(VK_TAB);
+    Type("site.example");
+    Press(VK_TAB);
+    Type("me");
+    Press(VK_TAB);
+    Type("pw");
+    ASSERT_TRUE(TabTo(Item(Window.entryPage, 3012)));
+    Press(VK_RETURN);
+    ASSERT_EQ(1u, SettingsBlock.count);
+
+    boxes.Queue(IDCANCEL);
+    Press(VK_ESCAPE);
+    std::vector<BoxSeen> seen = boxes.Take();
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("Save the changes to the records before closing?", seen[0].text);
+    EXPECT_TRUE(IsOpen());
+
+    boxes.Queue(IDNO);
+    Press(VK_ESCAPE);
+    EXPECT_EQ(1u, boxes.Take().size());
+    EXPECT_FALSE(IsOpen());
+    EXPECT_FALSE(Exists(data.File("Kestal.dat")));
 }
 
 TEST_F(KeyboardTest, KeysAfterAMouseSwitchFromAFocusedButtonAreAnswered)
@@ -205,7 +306,7 @@ TEST_F(KeyboardTest, KeysAfterAMouseSwitchFromAFocusedButtonAreAnswered)
 
     Type("q");
     Press(VK_SPACE);
-    EXPECT_EQ("q ", Text(Window.entryPage, 3002));
+    EXPECT_EQ("q ", Text(Window.entryPage, 3001));
     EXPECT_TRUE(boxes.TakePickers().empty()) << "a key reached the hidden Browse button";
 
     // The same from a focused button of the entry page to the list page.
@@ -234,8 +335,9 @@ TEST_F(KeyboardTest, EnterOnAFocusedPageButtonDoesWhatAClickDoes)
     EXPECT_EQ("b", Text(page, 3001));
     EXPECT_TRUE(IsOpen());
 
-    ASSERT_TRUE(TabTo(Item(page, 3002)));
-    SetDlgItemTextA(page, 3001, "new site"); // Website takes no Tab stop: a click would reach it
+    ASSERT_TRUE(TabTo(Item(page, 3001)));
+    Type("new site");
+    Press(VK_TAB);
     Type("new.example");
     Press(VK_TAB);
     Type("me");
@@ -255,6 +357,8 @@ TEST_F(KeyboardTest, EnterInAnEditFieldPressesQuitAfterAPageButtonHadTheFocus)
     StartShown();
     ClickTab(1);
     HWND page = Window.entryPage;
+    Type("site");
+    Press(VK_TAB);
     Type("site.example");
     Press(VK_TAB);
     Type("me");

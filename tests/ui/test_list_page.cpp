@@ -27,93 +27,72 @@ protected:
         item.state = LVIS_FOCUSED | LVIS_SELECTED;
         SendMessageA(ListView, LVM_SETITEMSTATE, row, (LPARAM)&item);
     }
-    void DoubleClick()
+    // A double-click on row (-1: beside the rows), as the list view reports it.
+    void DoubleClick(int row)
     {
         NMITEMACTIVATE note = {};
         note.hdr.hwndFrom = ListView;
         note.hdr.idFrom = 4001;
         note.hdr.code = NM_DBLCLK;
-        note.iItem = 0; // the page reads the focused row, not this
+        note.iItem = row;
         SendMessageA(Window.listPage, WM_NOTIFY, 4001, (LPARAM)&note);
     }
+    int SelectedTab() { return (int)SendDlgItemMessageA(main, 1002, TCM_GETCURSEL, 0, 0); }
 };
 
 } // namespace
 
-TEST_F(ListPageTest, DoubleClickPicksTheFocusedRow)
+TEST_F(ListPageTest, DoubleClickOpensTheRowOnTheEntryPage)
 {
     Stored(3);
-    Focus(1);
-    DoubleClick();
+    SelectTab(2);
+    DoubleClick(1);
     EXPECT_EQ(1u, RecordStore.current);
     EXPECT_EQ("site1", Text(Window.entryPage, 3001));
     EXPECT_EQ("3", Text(Window.entryPage, 3019));
     EXPECT_EQ("1", Text(Window.entryPage, 3022));
-    // The tab does not change.
-    EXPECT_TRUE(IsWindowVisible(Window.configPage));
+    EXPECT_EQ(1, SelectedTab());
+    EXPECT_TRUE(IsWindowVisible(Window.entryPage));
+    EXPECT_FALSE(IsWindowVisible(Window.listPage));
+    // The focus follows the page, as after a click on the tab.
+    EXPECT_EQ(GetDlgItem(Window.entryPage, 3001), GetFocus());
 }
 
-TEST_F(ListPageTest, DoubleClickWithoutAFocusedRowDoesNothing)
+TEST_F(ListPageTest, DoubleClickBesideTheRowsOrOnARowBeyondTheCountOpensNothing)
 {
     Stored(3);
+    SelectTab(2);
     RecordStore.current = 0;
-    DoubleClick();
+    DoubleClick(-1);
+    // As after settings with a smaller count were loaded: row 2 names no record in use.
+    SettingsBlock.count = 2;
+    DoubleClick(2);
+    DoubleClick(7);
     EXPECT_EQ(0u, RecordStore.current);
     EXPECT_EQ("", Text(Window.entryPage, 3001));
-}
-
-TEST_F(ListPageTest, DoubleClickAfterADeleteShowsTheLeftoverSlot)
-{
-    Stored(3);
-    RecordStore.current = 0;
-    Click(Window.entryPage, 3013);
-    Focus(2); // a row whose index is now the count
-    DoubleClick();
-    EXPECT_EQ(2u, RecordStore.current);
-    EXPECT_EQ("site2", Text(Window.entryPage, 3001));
-    EXPECT_EQ("2", Text(Window.entryPage, 3019));
-}
-
-TEST_F(ListPageTest, DoubleClickOnARowBeyondTheTableDoesNothing)
-{
-    Stored(kSlotCount);
-    RecordStore.current = 10;
-    Click(Window.entryPage, 3013);
-    SetDlgItemTextA(Window.entryPage, 3002, "url");
-    SetDlgItemTextA(Window.entryPage, 3006, "n");
-    SetDlgItemTextA(Window.entryPage, 3009, "p");
-    SetDlgItemTextA(Window.entryPage, 3001, "fresh");
-    Click(Window.entryPage, 3012);
-    ASSERT_EQ(1025, ListRowCount());
-    RecordStore.current = 7;
-    Focus(1024);
-    DoubleClick();
-    EXPECT_EQ(7u, RecordStore.current);
-    Focus(1023);
-    DoubleClick();
-    EXPECT_EQ(1023u, RecordStore.current);
+    EXPECT_EQ(2, SelectedTab());
+    EXPECT_TRUE(IsWindowVisible(Window.listPage));
 }
 
 TEST_F(ListPageTest, RefreshRebuildsAndShowsTheLastRecord)
 {
-    Stored(5);
-    RecordStore.current = 0;
-    Click(Window.entryPage, 3013); // the list keeps the deleted row until a refresh
-    ASSERT_EQ(5, ListRowCount());
-    Click(Window.listPage, 4002);
+    Stored(4);
+    Add("site4", "url4"); // stored, but not yet in the list
     ASSERT_EQ(4, ListRowCount());
-    EXPECT_EQ("site1", ListCell(0, 0));
-    EXPECT_EQ("site4", ListCell(3, 0));
-    EXPECT_EQ(3u, RecordStore.current);
+    Click(Window.listPage, 4002);
+    ASSERT_EQ(5, ListRowCount());
+    EXPECT_EQ("site0", ListCell(0, 0));
+    EXPECT_EQ("site4", ListCell(4, 0));
+    EXPECT_EQ(4u, RecordStore.current);
     EXPECT_EQ("site4", Text(Window.entryPage, 3001));
-    EXPECT_EQ("4", Text(Window.entryPage, 3019));
-    EXPECT_EQ("3", Text(Window.entryPage, 3022));
+    EXPECT_EQ("5", Text(Window.entryPage, 3019));
+    EXPECT_EQ("4", Text(Window.entryPage, 3022));
 }
 
 TEST_F(ListPageTest, RefreshOfAnEmptyStoreEmptiesTheList)
 {
     Stored(1);
-    Click(Window.entryPage, 3013);
+    SettingsBlock.count = 0; // as after settings that count none were loaded
     Click(Window.listPage, 4002);
     EXPECT_EQ(0, ListRowCount());
     EXPECT_EQ(0u, RecordStore.current);
@@ -124,13 +103,12 @@ TEST_F(ListPageTest, RefreshOfAnEmptyStoreEmptiesTheList)
 TEST_F(ListPageTest, ActivationRefillsOnlyWithRecords)
 {
     Stored(2);
-    RecordStore.current = 0;
-    Click(Window.entryPage, 3013);
+    Add("site2", "url2");
     SendMessageA(Window.listPage, WM_ACTIVATE, WA_INACTIVE, 0);
     EXPECT_EQ(2, ListRowCount());
     SendMessageA(Window.listPage, WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(1, ListRowCount());
-    Click(Window.entryPage, 3013);
+    EXPECT_EQ(3, ListRowCount());
+    SettingsBlock.count = 0;
     SendMessageA(Window.listPage, WM_ACTIVATE, WA_ACTIVE, 0);
-    EXPECT_EQ(1, ListRowCount()); // count 0: no refill
+    EXPECT_EQ(3, ListRowCount()); // count 0: no refill
 }

@@ -2,11 +2,13 @@
 // font (the list page's title aside, which its list view covers on any system). Measured on
 // the live controls, so it holds for the fonts of the prefix the tests run in.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 
 #include "main_window.h"
 #include "ui_harness.h"
+#include "views.h"
 
 namespace {
 
@@ -25,6 +27,15 @@ SIZE TextSize(HWND window, const std::string& text)
 }
 
 class LookTest : public WindowTest {};
+
+// The system DPI the test runs at.
+int SystemDpi()
+{
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+    ReleaseDC(NULL, screen);
+    return dpi;
+}
 
 } // namespace
 
@@ -48,4 +59,22 @@ TEST_F(LookTest, EveryLabelOfThePagesShowsItsWholeText)
         }
     }
     EXPECT_EQ(10, labels); // 3 on the configuration page, 7 on the entry page
+}
+
+// The columns were laid out at 96 DPI, where a dialog unit of the list page is 1.5 pixels
+// wide: 200, 200, 150 and 150 pixels of a list 374 units wide. At any DPI each column keeps
+// that share of the list, as wide as before against the text.
+TEST_F(LookTest, TheListColumnsKeepTheirShareOfTheList)
+{
+    Start();
+    RECT list = {0, 0, 374, 148}; // the list view's size in the template
+    MapDialogRect(Window.listPage, &list);
+    const int widthsAt96[] = {200, 200, 150, 150};
+    for (int i = 0; i < 4; ++i) {
+        int width = (int)SendMessageA(ListView, LVM_GETCOLUMNWIDTH, i, 0);
+        double share = (double)width / list.right;
+        double shareAt96 = widthsAt96[i] / (374 * 1.5);
+        EXPECT_NEAR(shareAt96, share, shareAt96 * 0.1)
+            << "column " << i << ": " << width << " of " << list.right << " pixels at " << SystemDpi() << " DPI";
+    }
 }

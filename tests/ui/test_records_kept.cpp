@@ -163,7 +163,7 @@ TEST_F(RecordsKeptTest, DeleteRightAfterStartUpRemovesTheRecordShown)
     WriteDatabaseFile(data.Path(), {"a", "b", "c"});
     Start();
     EXPECT_EQ("a", Text(Window.entryPage, 3001));
-    Click(Window.entryPage, 3013); // Delete
+    Delete(IDYES);
     ASSERT_EQ(2u, SettingsBlock.count);
     EXPECT_STREQ("b", RecordStore.slots[0].website);
     EXPECT_STREQ("c", RecordStore.slots[1].website);

@@ -299,10 +299,10 @@ static BOOL CALLBACK FoundOne(HMODULE, LPCSTR, LPSTR, LONG_PTR found)
     return FALSE;
 }
 
-TEST(Templates, NoIconManifestAcceleratorsOrStrings)
+TEST(Templates, NoIconAcceleratorsOrStrings)
 {
     HMODULE module = GetModuleHandleA(NULL);
-    for (LPCSTR type : {(LPCSTR)RT_GROUP_ICON, (LPCSTR)RT_ACCELERATOR, (LPCSTR)RT_STRING, (LPCSTR)RT_MANIFEST}) {
+    for (LPCSTR type : {(LPCSTR)RT_GROUP_ICON, (LPCSTR)RT_ACCELERATOR, (LPCSTR)RT_STRING}) {
         bool any = false;
         EnumResourceNamesA(module, type, FoundOne, (LONG_PTR)&any);
         EXPECT_FALSE(any) << (uintptr_t)type;

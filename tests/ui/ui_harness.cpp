@@ -9,6 +9,7 @@
 
 #include "files.h"
 #include "main_window.h"
+#include "pages.h"
 #include "views.h"
 
 BoxAnswerer* BoxAnswerer::current;
@@ -268,8 +269,7 @@ std::string ListCell(int row, int column)
 
 void WindowTest::SetUp()
 {
-    // As the entry point does: COM for the folder picker, and the common controls.
-    CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+    // As the entry point does: the common controls; COM waits for the first "Browse".
     InitCommonControls();
     ResetStore();
     Window = WindowState();
@@ -290,7 +290,7 @@ void WindowTest::TearDown()
     for (const BoxSeen& box : left)
         ADD_FAILURE() << "box not checked: " << box.text;
     EXPECT_TRUE(boxes.TakePickers().empty()) << "folder picker not checked";
-    CoUninitialize();
+    EndFolderPicker(); // as the entry point does once the window is gone
 }
 
 HWND WindowTest::Start()
@@ -319,6 +319,26 @@ void WindowTest::SelectTab(int index)
     header.idFrom = 1002;
     header.code = TCN_SELCHANGE;
     SendMessageA(main, WM_NOTIFY, 1002, (LPARAM)&header);
+}
+
+std::vector<std::string> WindowTest::Delete(int answer)
+{
+    boxes.Queue(answer);
+    Click(Window.entryPage, 3013);
+    std::vector<BoxSeen> seen = boxes.Take();
+    std::vector<std::string> after;
+    EXPECT_FALSE(seen.empty()) << "Delete asked nothing";
+    if (seen.empty())
+        return after;
+    EXPECT_EQ("Delete the record shown?", seen[0].text);
+    EXPECT_EQ("Password Kestal", seen[0].caption);
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), seen[0].buttons);
+    EXPECT_EQ(IDNO, seen[0].defaultButton);
+    EXPECT_FALSE(seen[0].hasIcon);
+    EXPECT_EQ(main, seen[0].owner);
+    for (size_t i = 1; i < seen.size(); ++i)
+        after.push_back(seen[i].text);
+    return after;
 }
 
 std::string WindowTest::OnlyBoxText()

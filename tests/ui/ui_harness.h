@@ -81,6 +81,9 @@ protected:
     void Command(WPARAM wParam, LPARAM lParam = 0);
     void Click(HWND page, int id);
     void SelectTab(int index);
+    // Presses "Delete" on the entry page and answers its question; checks that exactly that
+    // question was asked (Yes/No, No the default) and returns the texts of the boxes after it.
+    std::vector<std::string> Delete(int answer);
     // Checks that exactly one box was shown, OK-only, titled, without an icon and owned by
     // the main window, and returns its text ("" when none or more were shown).
     std::string OnlyBoxText();

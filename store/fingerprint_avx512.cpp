@@ -1,0 +1,10 @@
+// XXH3 for AVX-512: this file alone is compiled for it (see CMakeLists.txt).
+#define XXH_INLINE_ALL
+#include <xxhash.h>
+
+#include "fingerprint_kernels.h"
+
+void Xxh3UpdateAvx512(void* state, const void* bytes, uint32_t length)
+{
+    XXH3_64bits_update(static_cast<XXH3_state_t*>(state), bytes, length);
+}
