@@ -350,24 +350,36 @@ bool List::Find(const crypto::Sha1Digest& target, Answer* answer)
             haveAbove = true;
         }
     }
-    // The last block or less, line by line.
-    for (;;) {
+    // The last block or less, line by line: all of it, so that lines out of order there
+    // are seen even beyond the one sought.
+    Line last, hit;
+    bool haveLast = false, haveHit = false;
+    for (uint64_t next = low;;) {
         uint64_t start;
-        if (!NextLineStart(low, high, &start))
+        if (!NextLineStart(next, high, &start))
             return false;
         if (start == kNone)
             break;
         Line line;
         if (!ReadLine(start, &line) || !inOrder(line))
             return false;
-        if (line.hash == target)
-            return found(line);
-        if (target < line.hash)
-            break;
-        low = line.end;
-        below = line;
-        haveBelow = true;
+        if (haveLast && line.hash < last.hash)
+            return OutOfOrder(last, line);
+        last = line;
+        haveLast = true;
+        if (line.hash == target && !haveHit) {
+            hit = line;
+            haveHit = true;
+        }
+        if (line.hash < target) {
+            low = line.end;
+            below = line;
+            haveBelow = true;
+        }
+        next = line.end;
     }
+    if (haveHit)
+        return found(hit);
     answer->state = Answer::kMissing;
     lowEnd_ = low;
     low_ = below;
