@@ -231,6 +231,14 @@ bool List::SkipBlank(uint64_t from, uint64_t limit, uint64_t* start)
         int c = ByteAt(probe);
         if (c == -2)
             return false;
+        // At the limit, the line before it ends in a line break: look back over it.
+        for (uint64_t back = probe; probe == limit - 1 && IsBreak(c) && back > empty + 1 && limit - back < kBlock;) {
+            c = ByteAt(--back);
+            if (c == -2)
+                return false;
+            if (!IsBreak(c))
+                probe = back;
+        }
         if (c >= 0 && !IsBreak(c)) {
             uint64_t text = probe;
             while (text - empty > 1) {
@@ -247,7 +255,7 @@ bool List::SkipBlank(uint64_t from, uint64_t limit, uint64_t* start)
             return true;
         }
         if (probe >= limit - 1)
-            return true; // nothing but empty space up to the limit
+            return true; // nothing but empty space up to the limit, as far as it was read
         empty = probe;
         step *= 2;
     }
