@@ -21,8 +21,9 @@ namespace pwned {
 
 namespace {
 
-const uint64_t kBlock = 4096;       // one read; a line of the list is about 45 bytes
+const uint64_t kBlock = 1024;       // one read; a line of the list is about 45 bytes
 const uint64_t kLongestLine = 65536; // longer "lines" are not the list's
+const uint64_t kScan = 256;          // a range this short is read line by line
 const uint64_t kNone = UINT64_MAX;
 
 bool IsBreak(int c)
@@ -265,7 +266,8 @@ bool List::SkipBlank(uint64_t from, uint64_t limit, uint64_t* start)
 // decimal digits, perhaps spaces or tabs after it.
 bool List::ReadLine(uint64_t start, Line* line)
 {
-    std::string text;
+    std::string& text = text_;
+    text.clear();
     uint64_t x = start;
     for (;;) {
         int c = ByteAt(x);
@@ -273,11 +275,15 @@ bool List::ReadLine(uint64_t start, Line* line)
             return false;
         if (c < 0 || IsBreak(c))
             break;
-        if (text.size() >= kLongestLine)
+        // The rest of the line as far as the block read holds it, in one piece.
+        size_t at = (size_t)(x % kBlock), end = at;
+        while (end < block_.size() && !IsBreak(block_[end]))
+            ++end;
+        if (text.size() + (end - at) > kLongestLine)
             return Fail("holds a line longer than " + std::to_string(kLongestLine) + " bytes at offset " +
                         std::to_string(start) + ": not a list of SHA-1 hashes and counts");
-        text += (char)c;
-        ++x;
+        text.append((const char*)block_.data() + at, end - at);
+        x += end - at;
     }
     line->start = start;
     line->end = x;
@@ -313,7 +319,8 @@ bool List::OutOfOrder(const Line& first, const Line& second)
 }
 
 // One hash, by binary search over [the end of the last line below the previous hash, the
-// end of the file): each probe skips to the next line start and compares. Every line read
+// closest line above this one that an earlier search read, or the end of the file): each
+// probe skips to the next line start and compares. Every line read
 // must lie between the lines that bound the range, or the file is not sorted.
 bool List::Find(const crypto::Sha1Digest& target, Answer* answer)
 {
@@ -335,7 +342,18 @@ bool List::Find(const crypto::Sha1Digest& target, Answer* answer)
         haveLow_ = true;
         return true;
     };
-    while (high - low > kBlock) {
+    // The closest line above this hash that an earlier search read bounds the range.
+    while (!above_.empty() && above_.back().hash < target)
+        above_.pop_back();
+    if (!above_.empty()) {
+        if (above_.back().hash == target)
+            return found(above_.back());
+        above = above_.back();
+        haveAbove = true;
+        high = above.start;
+    }
+    // Probes within the last block read come from memory: halving goes on down to a few lines.
+    while (high - low > kScan) {
         uint64_t middle = low + (high - low) / 2, start;
         if (!NextLineStart(middle, high, &start))
             return false;
@@ -356,9 +374,10 @@ bool List::Find(const crypto::Sha1Digest& target, Answer* answer)
             high = start;
             above = line;
             haveAbove = true;
+            above_.push_back(line); // each closer than the one before
         }
     }
-    // The last block or less, line by line: all of it, so that lines out of order there
+    // The last few lines, one by one: all of them, so that lines out of order there
     // are seen even beyond the one sought.
     Line last, hit;
     bool haveLast = false, haveHit = false;
@@ -402,6 +421,7 @@ bool List::Lookup(const std::vector<crypto::Sha1Digest>& digests, std::vector<An
     damage_.clear();
     lowEnd_ = 0;
     haveLow_ = false;
+    above_.clear();
     if (size_ == 0) {
         *error = path_ + ": the file is empty: not a Pwned Passwords list";
         return false;

@@ -64,6 +64,7 @@ private:
     int fd_ = -1;
 #endif
     std::string path_, error_, damage_;
+    std::string text_; // the line being read
     uint64_t size_ = 0;
     uint64_t reads_ = 0;
     std::vector<unsigned char> block_; // the last block read
@@ -72,6 +73,8 @@ private:
     uint64_t lowEnd_ = 0;
     bool haveLow_ = false;
     Line low_;
+    // The lines above the hashes sought so far that the searches read, the closest last.
+    std::vector<Line> above_;
 };
 
 // The upper-case hex of a digest, as the list writes it.
