@@ -15,19 +15,6 @@ namespace {
 
 class AuditTest : public CliTest {
 protected:
-    void Database(const std::vector<std::vector<const char*>>& records)
-    {
-        MakeFolder(dir.File("db"));
-        ResetStore();
-        std::strcpy(SettingsBlock.folder, dir.File("db\\").c_str());
-        for (const auto& r : records) {
-            SetWorking(r[0], r[1], r[2], r[3]);
-            AppendRecord();
-        }
-        ASSERT_EQ(0, SaveDatabase());
-        ASSERT_EQ(0, SaveSettings());
-        ResetStore();
-    }
     // Runs audit on db/; standard output and error land in out and err.
     int Run(const AuditOptions& a, int codePage = 1252)
     {
