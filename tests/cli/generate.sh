@@ -6,7 +6,7 @@
 set -uo pipefail
 tool=$1
 wine=${2:-}
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestal-generate.XXXXXX")
+work=$(mktemp -d -t kestal-generate.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }

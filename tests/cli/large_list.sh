@@ -9,7 +9,7 @@ set -uo pipefail
 windows=$1
 native=$2
 wine=$3
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestal-large-list.XXXXXX")
+work=$(mktemp -d -t kestal-large-list.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 [ -x "$native" ] || { echo "FAILED: the native build ($native) is missing: make test builds it first"; exit 1; }
