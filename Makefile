@@ -8,9 +8,10 @@
 #   make e2e     one whole session in the real program, driven by mouse and keyboard
 #   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
 #   make bench   prints the benchmark table
+#   make bench-audit   the table's kestal-tool audit part alone (no Wine)
 #   make dist    writes dist/password-kestal-VERSION-win32.zip
 .PHONY: all deps native windows fuzz-build bench-build test test-native test-windows test-fuzz run \
-        screenshots e2e fuzz bench clean install uninstall runnable dist
+        screenshots e2e fuzz bench bench-audit clean install uninstall runnable dist
 
 FUZZ_SECONDS ?= 600
 
@@ -62,6 +63,9 @@ bench-build: deps
 
 bench: bench-build windows
 	bash scripts/bench.sh
+
+bench-audit: bench-build
+	KESTAL_BENCH_PART=audit bash scripts/bench.sh
 
 # The Windows build this host can run: the product's own, or on a host that runs no 32-bit
 # programs the x86_64 build of the same sources.

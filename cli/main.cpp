@@ -15,7 +15,9 @@
 #include <sys/stat.h>
 #endif
 
+#include "audit.h"
 #include "commands.h"
+#include "generate.h"
 #include "console.h"
 #include "version.h"
 
@@ -97,6 +99,30 @@ int main(int argc, char** argv)
     AddFolder(recover, &o);
     AddCodePage(recover, &o);
 
+    AuditOptions auditOptions;
+    CLI::App* audit = app.add_subcommand("audit", "report reused, exposed, short and weak passwords (never the "
+                                                   "passwords); exit 1 when any is found");
+    AddFolder(audit, &o);
+    audit->add_option("--hibp", auditOptions.hibp,
+                      "look each password up in FILE, the Pwned Passwords list of SHA-1 hashes ordered by hash")
+        ->option_text("FILE");
+    audit->add_option("--min-length", auditOptions.minLength, "passwords of fewer characters are short")
+        ->check(CLI::Range(0, 64))
+        ->default_val(12);
+    audit->add_flag("--json", auditOptions.json, "one JSON document, for other programs");
+    AddCodePage(audit, &o);
+
+    GenerateOptions generateOptions;
+    CLI::App* generate = app.add_subcommand("generate", "print strong passwords from the system's cryptographic "
+                                                         "generator, one a line");
+    generate->add_option("--length", generateOptions.length, "characters a password (at most 62)")
+        ->default_val(20);
+    generate->add_option("--count", generateOptions.count, "how many passwords")->default_val(1);
+    generate->add_flag("--no-symbols", "only letters and digits")
+        ->each([&](const std::string&) { generateOptions.symbols = false; });
+    generate->add_flag("--no-lookalikes", "leave out I l 1 | O 0 o")
+        ->each([&](const std::string&) { generateOptions.lookalikes = false; });
+
     // Help and version text that never arrived is a failure too.
     auto Finish = [](int status) { return tool::StandardOutputFailed() ? 2 : status; };
     try {
@@ -122,8 +148,12 @@ int main(int argc, char** argv)
             status = Export(o);
         else if (importCommand->parsed())
             status = Import(o);
-        else
+        else if (recover->parsed())
             status = Recover(o);
+        else if (audit->parsed())
+            status = Audit(o, auditOptions);
+        else
+            status = Generate(generateOptions);
     } catch (const std::exception& e) {
         // A file system error the commands did not expect: one line, no trace.
         std::fprintf(stderr, "kestal-tool: %s\n", e.what());

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth openbox imagemagick xdotool desktop-file-utils
   clang libclang-rt-14-dev libbenchmark-dev
   libcli11-dev librapidxml-dev keepassxc zip unzip binutils
+  libssl-dev
 )
 
 if [ "$(id -u)" -eq 0 ]; then

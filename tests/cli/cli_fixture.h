@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "commands.h"
@@ -41,6 +42,21 @@ protected:
         if (!records.empty())
             std::memcpy(records.data(), bytes.data(), records.size() * sizeof(Record));
         return records;
+    }
+    // Saves records (website, URL, user name, password, and remarks when given) into db/ as
+    // the program would.
+    void Database(const std::vector<std::vector<const char*>>& records)
+    {
+        MakeFolder(dir.File("db"));
+        ResetStore();
+        std::strcpy(SettingsBlock.folder, dir.File("db\\").c_str());
+        for (const auto& r : records) {
+            SetWorking(r[0], r[1], r[2], r[3], r.size() > 4 ? r[4] : "");
+            AppendRecord();
+        }
+        ASSERT_EQ(0, SaveDatabase());
+        ASSERT_EQ(0, SaveSettings());
+        ResetStore();
     }
     uint32_t CountOnDisk() const
     {

@@ -19,20 +19,6 @@ namespace {
 
 class ExportTest : public CliTest {
 protected:
-    // Saves records into db/ as the program would.
-    void Database(const std::vector<std::vector<const char*>>& records)
-    {
-        MakeFolder(dir.File("db"));
-        ResetStore();
-        std::strcpy(SettingsBlock.folder, dir.File("db\\").c_str());
-        for (const auto& r : records) {
-            SetWorking(r[0], r[1], r[2], r[3], r[4]);
-            AppendRecord();
-        }
-        ASSERT_EQ(0, SaveDatabase());
-        ASSERT_EQ(0, SaveSettings());
-        ResetStore();
-    }
     std::string Exported(const char* format)
     {
         Options o;
