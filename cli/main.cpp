@@ -1,5 +1,5 @@
 // kestal-tool: checks, lists, exports, imports and recovers the two files of a Password
-// Kestal database folder. Exit status: 0 done, 1 done with findings, with rows skipped or
+// Kestal database folder, audits its passwords and generates new ones. Exit status: 0 done, 1 done with findings, with rows skipped or
 // changed, or with records left out, 2 usage errors, refused input and files that could not
 // be read or written.
 #include <cstdio>
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
 #endif
     Options o;
     CLI::App app("Checks, lists, exports, imports and recovers the two files (KSys.dat, Kestal.dat) of a "
-                 "Password Kestal database folder.",
+                 "Password Kestal database folder; audits its passwords and generates new ones.",
                  "kestal-tool");
     app.set_version_flag("--version", std::string("kestal-tool ") + KESTAL_VERSION_TEXT);
     app.require_subcommand(1);
