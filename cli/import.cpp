@@ -90,9 +90,10 @@ int Import(const Options& o)
         Report(report);
     int imported = tally.imported, skipped = tally.skipped;
     int status = skipped == 0 && tally.changed == 0 ? 0 : 1;
-    Say(std::to_string(imported) + " imported, " + std::to_string(skipped) + " skipped" +
-        (tally.changed > 0 ? ", " + std::to_string(tally.changed) + " changed" : ""));
+    std::string summary = std::to_string(imported) + " imported, " + std::to_string(skipped) + " skipped" +
+                          (tally.changed > 0 ? ", " + std::to_string(tally.changed) + " changed" : "");
     if (o.dryRun) {
+        Say(summary);
         Say("dry run: nothing written");
         return status;
     }
@@ -113,5 +114,7 @@ int Import(const Options& o)
             return Fail(o.folder + ": Kestal.dat was saved but KSys.dat was not (write error " +
                         std::to_string(result) + "); 'kestal-tool recover' makes the program count them");
     }
+    // Said once the records are on disk: a save that fails never follows "N imported".
+    Say(summary);
     return status;
 }
