@@ -43,6 +43,8 @@ check "its message names the problem" grep -q "no settings file" "$work/err"
 # A database of two records, imported from a browser's CSV.
 printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,\nBank,https://bank.example,bob,pw,\n' >"$work/in.csv"
 mkdir "$work/db"
+expect 2 "import into a folder that is not there" "$tool" import "$work/in.csv" "$work/nowhere"
+check "no summary claims records that were not saved" test ! -s "$work/out"
 expect 0 "import into an empty folder" "$tool" import "$work/in.csv" "$work/db"
 check "the summary line" grep -qx "2 imported, 0 skipped" "$work/out"
 check "the files are private" test "$(stat -c %a "$work/db/Kestal.dat") $(stat -c %a "$work/db/KSys.dat")" = "600 600"
