@@ -6,6 +6,7 @@
 
 #include "folder.h"
 #include "record_store.h"
+#include "text.h"
 
 namespace tool {
 
@@ -36,9 +37,12 @@ bool SettingsFolderOf(const std::string& folder, const charset::CodePage& cp, st
                "can hold, or --codepage for the code page the program runs with";
         return false;
     }
-    if (bytes->size() >= kFolderSize) {
-        *why = utf8 + " is " + std::to_string(bytes->size()) + " bytes in " + name + "; the settings hold " +
-               std::to_string(kFolderSize - 1);
+    // The program joins the folder and "Kestal.dat" in a path of kPathSize bytes: a longer
+    // folder fits the settings but is one the program cannot open.
+    char path[kPathSize];
+    if (bytes->size() >= kFolderSize || JoinPath(bytes->c_str(), "Kestal.dat", path, sizeof(path)) != 0) {
+        *why = utf8 + " is " + std::to_string(bytes->size()) + " bytes in " + name +
+               "; the program opens folders of at most " + std::to_string(kPathSize - 1 - 10) + " bytes";
         return false;
     }
     return true;

@@ -75,6 +75,12 @@ int Import(const Options& o)
         return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
                     " records, but Kestal.dat cannot be read (error " + std::to_string(l.database) +
                     "); see 'kestal-tool check'");
+    // A Kestal.dat shorter than the count: the load filled the missing bytes with zeros, and
+    // a save would make blank and cut records real ones.
+    if (SettingsBlock.count > 0 && l.database == 0 && DatabaseBytesRead < SettingsBlock.count * (uint32_t)kRecordSize)
+        return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
+                    " records, but Kestal.dat holds only " + std::to_string(DatabaseBytesRead) +
+                    " bytes of them; nothing imported. See 'kestal-tool check' and 'kestal-tool recover'");
     if (DatabaseChangedOnDisk())
         return Fail(o.folder + ": Kestal.dat holds records the settings do not count; see 'kestal-tool check' "
                                "and 'kestal-tool recover'");

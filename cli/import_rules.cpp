@@ -153,7 +153,13 @@ void ImportRow(const csv::Row& row, const header::Columns& columns, const charse
             return;
         }
         int leftOut = 0;
-        if (!Convert(OneLine(t), cp, &bytes[f], &leftOut)) {
+        // Notes and titles often run over several lines, and one line is what the program
+        // shows; a line break in a URL, user name or password changes what logs in, so
+        // that is reported.
+        std::string oneLine = OneLine(t);
+        if (oneLine != t && field.required)
+            notes.push_back(std::string(field.name) + ": line breaks became spaces");
+        if (!Convert(oneLine, cp, &bytes[f], &leftOut)) {
             skip(std::string(field.name) + " is not UTF-8 text");
             return;
         }

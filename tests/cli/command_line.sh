@@ -171,6 +171,28 @@ check "the whole record alone is exported" test "$(cat "$work/out")" = "$(printf
 check "with a warning" grep -q "1 whole ones and a partial one of 188 bytes" "$work/err"
 expect 1 "list of a cut database" "$tool" list "$work/cut"
 check "one line" test "$(wc -l <"$work/out")" = 1
+# An import would make the zeros of the missing bytes real records: refused.
+cp "$work/cut/Kestal.dat" "$work/cut-before"
+printf 'name,url,username,password\nNew,https://new.example,me,pw\n' >"$work/one.csv"
+expect 2 "import into a cut database" "$tool" import "$work/one.csv" "$work/cut"
+check "Kestal.dat untouched" cmp -s "$work/cut/Kestal.dat" "$work/cut-before"
+
+# A line break in a password changes what logs in: imported as a space, and said.
+mkdir "$work/breaks"
+printf 'name,url,username,password\nA,https://a.example,alice,"pass\nword"\n' >"$work/breaks.csv"
+expect 1 "a password over two lines" "$tool" import "$work/breaks.csv" "$work/breaks"
+check "the change is reported" grep -q "password: line breaks became spaces" "$work/err"
+
+# A folder the program's 255-byte path cannot join "Kestal.dat" to is refused, however
+# short it is for the settings' 256 bytes.
+deep="$work"
+while [ "$(printf 'Z:%s\\' "$deep" | wc -c)" -lt 246 ]; do deep="$deep/d"; done
+mkdir -p "$deep"
+expect 2 "import into a folder of $(printf 'Z:%s\\' "$deep" | wc -c) bytes" "$tool" import "$work/one.csv" "$deep"
+check "nothing written" test ! -e "$deep/KSys.dat" -a ! -e "$deep/Kestal.dat"
+shallow=${deep%/d/d/d}
+mkdir -p "$shallow/x"
+expect 0 "import into a folder of $(printf 'Z:%s/x\\' "$shallow" | wc -c) bytes" "$tool" import "$work/one.csv" "$shallow/x"
 
 if [ "$failures" -gt 0 ]; then
   echo "$failures failed"

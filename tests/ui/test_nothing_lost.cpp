@@ -85,20 +85,7 @@ protected:
             SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0); // the close box
         else
             Command(IDCANCEL); // Escape
-        std::vector<BoxSeen> seen = boxes.Take();
-        Texts after;
-        EXPECT_FALSE(seen.empty()) << "no question";
-        if (seen.empty())
-            return after;
-        EXPECT_EQ(kCloseQuestion, seen[0].text);
-        EXPECT_EQ("Password Kestal", seen[0].caption);
-        EXPECT_EQ((std::vector<int>{IDCANCEL, IDYES, IDNO}), seen[0].buttons); // ascending ids
-        EXPECT_EQ(IDYES, seen[0].defaultButton);
-        EXPECT_FALSE(seen[0].hasIcon);
-        EXPECT_EQ(main, seen[0].owner);
-        for (size_t i = 1; i < seen.size(); ++i)
-            after.push_back(seen[i].text);
-        return after;
+        return QuestionThen(kCloseQuestion, {IDCANCEL, IDYES, IDNO}, IDYES); // ids ascending
     }
     std::string Database() const { return data.File("Kestal.dat"); }
 };

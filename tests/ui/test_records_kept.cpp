@@ -30,26 +30,8 @@ protected:
         SetDlgItemTextA(page, 3010, "");
         Click(page, 3012);
     }
-    // Checks that the first box shown was the overwrite question, Yes/No with No as the
-    // default, titled, without an icon, owned by the main window; returns the texts of the
-    // boxes that followed it.
-    std::vector<std::string> ExpectQuestionThen()
-    {
-        std::vector<BoxSeen> seen = boxes.Take();
-        std::vector<std::string> after;
-        EXPECT_FALSE(seen.empty()) << "no question";
-        if (seen.empty())
-            return after;
-        EXPECT_EQ(kQuestion, seen[0].text);
-        EXPECT_EQ("Password Kestal", seen[0].caption);
-        EXPECT_EQ((std::vector<int>{IDYES, IDNO}), seen[0].buttons);
-        EXPECT_EQ(IDNO, seen[0].defaultButton);
-        EXPECT_FALSE(seen[0].hasIcon);
-        EXPECT_EQ(main, seen[0].owner);
-        for (size_t i = 1; i < seen.size(); ++i)
-            after.push_back(seen[i].text);
-        return after;
-    }
+    // The overwrite question (Yes/No, No the default) and the texts of the boxes after it.
+    std::vector<std::string> ExpectQuestionThen() { return QuestionThen(kQuestion, {IDYES, IDNO}, IDNO); }
     using Texts = std::vector<std::string>;
     // Puts text on the clipboard and pastes it into field id of page, as Ctrl+V does.
     void Paste(HWND page, int id, const std::wstring& text)

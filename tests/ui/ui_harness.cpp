@@ -321,24 +321,30 @@ void WindowTest::SelectTab(int index)
     SendMessageA(main, WM_NOTIFY, 1002, (LPARAM)&header);
 }
 
-std::vector<std::string> WindowTest::Delete(int answer)
+std::vector<std::string> WindowTest::QuestionThen(const char* text, const std::vector<int>& buttons,
+                                                  int defaultButton)
 {
-    boxes.Queue(answer);
-    Click(Window.entryPage, 3013);
     std::vector<BoxSeen> seen = boxes.Take();
     std::vector<std::string> after;
-    EXPECT_FALSE(seen.empty()) << "Delete asked nothing";
+    EXPECT_FALSE(seen.empty()) << "no question: " << text;
     if (seen.empty())
         return after;
-    EXPECT_EQ("Delete the record shown?", seen[0].text);
+    EXPECT_EQ(text, seen[0].text);
     EXPECT_EQ("Password Kestal", seen[0].caption);
-    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), seen[0].buttons);
-    EXPECT_EQ(IDNO, seen[0].defaultButton);
+    EXPECT_EQ(buttons, seen[0].buttons);
+    EXPECT_EQ(defaultButton, seen[0].defaultButton);
     EXPECT_FALSE(seen[0].hasIcon);
     EXPECT_EQ(main, seen[0].owner);
     for (size_t i = 1; i < seen.size(); ++i)
         after.push_back(seen[i].text);
     return after;
+}
+
+std::vector<std::string> WindowTest::Delete(int answer)
+{
+    boxes.Queue(answer);
+    Click(Window.entryPage, 3013);
+    return QuestionThen("Delete the record shown?", {IDYES, IDNO}, IDNO);
 }
 
 std::string WindowTest::OnlyBoxText()

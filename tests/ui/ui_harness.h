@@ -81,6 +81,10 @@ protected:
     void Command(WPARAM wParam, LPARAM lParam = 0);
     void Click(HWND page, int id);
     void SelectTab(int index);
+    // Checks that the first box shown since the last look was the question text, with these
+    // buttons (ids ascending) and this default, titled, without an icon, owned by the main
+    // window; returns the texts of the boxes that followed it.
+    std::vector<std::string> QuestionThen(const char* text, const std::vector<int>& buttons, int defaultButton);
     // Presses "Delete" on the entry page and answers its question; checks that exactly that
     // question was asked (Yes/No, No the default) and returns the texts of the boxes after it.
     std::vector<std::string> Delete(int answer);
