@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -66,7 +67,11 @@ std::string HostName(std::string url)
         return labels[0];
     std::string top = labels.back();
     labels.pop_back();
-    if (top.size() == 2 && labels.size() >= 2 && labels.back().size() <= 3)
+    // A country's own second level ("co.uk", "com.au", "ne.jp"): the name is the label
+    // before it. Only these common ones: "gmx.de" or "web.de" are names themselves.
+    static const char* const kSecondLevels[] = {"co", "com", "net", "org", "gov", "edu", "ac", "or", "ne", "go", "gob", "mil"};
+    if (top.size() == 2 && labels.size() >= 2 &&
+        std::find(std::begin(kSecondLevels), std::end(kSecondLevels), labels.back()) != std::end(kSecondLevels))
         labels.pop_back();
     return labels.back();
 }

@@ -262,6 +262,30 @@ bool List::SkipBlank(uint64_t from, uint64_t limit, uint64_t* start)
     }
 }
 
+// The start of the file's last line, the line breaks after it passed over; false when the
+// file ends in something longer than a line (no break within kLongestLine bytes).
+bool List::LastLineStart(uint64_t* start)
+{
+    uint64_t x = size_;
+    while (x > 0) {
+        int c = ByteAt(x - 1);
+        if (c < 0)
+            return false;
+        if (!IsBreak(c))
+            break;
+        --x;
+    }
+    for (uint64_t length = 0; x > 0 && length <= kLongestLine; --x, ++length) {
+        int c = ByteAt(x - 1);
+        if (c < 0)
+            return false;
+        if (IsBreak(c))
+            break;
+    }
+    *start = x;
+    return x == 0 || IsBreak(ByteAt(x - 1));
+}
+
 // Reads and parses the line that starts at start: 40 hex digits, a colon, the count in
 // decimal digits, perhaps spaces or tabs after it.
 bool List::ReadLine(uint64_t start, Line* line)
@@ -353,7 +377,9 @@ bool List::Find(const crypto::Sha1Digest& target, Answer* answer)
         high = above.start;
     }
     // Probes within the last block read come from memory: halving goes on down to a few lines.
-    while (high - low > kScan) {
+    // A line that starts below a probe can end beyond the range's top: low then passes high,
+    // and the range is empty.
+    while (low < high && high - low > kScan) {
         uint64_t middle = low + (high - low) / 2, start;
         if (!NextLineStart(middle, high, &start))
             return false;
@@ -377,6 +403,8 @@ bool List::Find(const crypto::Sha1Digest& target, Answer* answer)
             above_.push_back(line); // each closer than the one before
         }
     }
+    if (low > high)
+        low = high;
     // The last few lines, one by one: all of them, so that lines out of order there
     // are seen even beyond the one sought.
     Line last, hit;
@@ -426,6 +454,22 @@ bool List::Lookup(const std::vector<crypto::Sha1Digest>& digests, std::vector<An
         *error = path_ + ": the file is empty: not a Pwned Passwords list";
         return false;
     }
+    // The first line bounds every search from below, and must not lie above the last line:
+    // a file of sorted pieces in the wrong order (range files joined out of order) is then
+    // refused, instead of answering "missing" for what the other pieces hold. A file that
+    // does not start or end with a line (a sparse or damaged one) is left to the searches.
+    Line first, last;
+    if (ReadLine(0, &first)) {
+        low_ = first;
+        haveLow_ = true;
+        uint64_t lastStart;
+        if (LastLineStart(&lastStart) && ReadLine(lastStart, &last) && last.hash < first.hash) {
+            OutOfOrder(first, last);
+            *error = error_;
+            return false;
+        }
+    }
+    error_.clear();
     // In ascending order of hash, each search starting where the one before ended.
     std::vector<size_t> order(digests.size());
     std::iota(order.begin(), order.end(), 0);

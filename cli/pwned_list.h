@@ -52,6 +52,7 @@ private:
     bool Fill(uint64_t block);
     int ByteAt(uint64_t offset); // -1 past the end or on a read error
     bool NextLineStart(uint64_t from, uint64_t limit, uint64_t* start);
+    bool LastLineStart(uint64_t* start);
     bool SkipBlank(uint64_t from, uint64_t limit, uint64_t* start);
     bool ReadLine(uint64_t start, Line* line);
     bool Find(const crypto::Sha1Digest& target, Answer* answer);

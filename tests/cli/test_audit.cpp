@@ -65,7 +65,9 @@ TEST_F(AuditTest, ReportsEachKindOfFindingAndNeverAPassword)
               {"Clean", "https://clean.example", "kim", kClean},
               {"Caf\xE9", "https://c.example", "leo", "\xE9\xE8\xE0\xFC\xE9\xE8\xE0\xFC\xE9\xE8\xE0\xFC"},
               {"Bob2", "https://bob.example", "bob", "bob!Xyz12Qw9"},
-              {"Three", "https://c.example", "mo", "Tr0ub4dor&3xyzQ"}});
+              {"Three", "https://c.example", "mo", "Tr0ub4dor&3xyzQ"},
+              // The name of mail.gmx.de is "gmx", not "mail": .de has no second level of its own.
+              {"", "https://mail.gmx.de/", "nat", "Mail-Qx7#Lp2z!K"}});
     EXPECT_EQ(1, Run(AuditOptions()));
     EXPECT_EQ("0\tMail\talice@example.com\tholds the user name\n"
               "1\tBank\tbob\treused: the same password as records 2, 13\n"
@@ -79,7 +81,7 @@ TEST_F(AuditTest, ReportsEachKindOfFindingAndNeverAPassword)
               "9\tPaypal\tjudy\tholds the website's name\n"
               "13\tThree\tmo\treused: the same password as records 1, 2\n",
               out);
-    EXPECT_NE(std::string::npos, err.find("14 records audited, 11 with findings: 0 empty, 0 exposed, 3 reused, 1 short, "
+    EXPECT_NE(std::string::npos, err.find("15 records audited, 11 with findings: 0 empty, 0 exposed, 3 reused, 1 short, "
                                           "4 one kind of character, 3 holding a name (exposure not looked up"))
         << err;
     for (const char* password : {"Tr0ub4dor", "Sh0rt", "correcthorse", kClean})

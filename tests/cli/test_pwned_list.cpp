@@ -183,6 +183,43 @@ TEST_F(PwnedListTest, AListNotSortedByHashIsRefused)
     }
 }
 
+// A line far longer than its neighbours can hold a probe while the line before it is the
+// closest below: the range then closes to nothing, and must not be searched past its top.
+TEST_F(PwnedListTest, ALongLineJustBelowTheHashSoughtLeavesTheRangeEmptyNotUnsorted)
+{
+    for (int seed = 1; seed <= 5; ++seed) {
+        std::vector<Line> lines = hash_list::RandomLines(21, 100 + seed);
+        hash_list::Sort(&lines);
+        for (size_t i = 0; i + 1 < lines.size(); ++i) {
+            std::string text = hash_list::Pad(lines, i, 499);
+            std::vector<pwned::Answer> answers =
+                LookUp(text, {Next(lines[i].first, 1), lines[i].first, lines[i + 1].first});
+            ASSERT_EQ(3u, answers.size());
+            EXPECT_EQ(pwned::Answer::kMissing, answers[0].state) << seed << " " << i;
+            EXPECT_EQ(pwned::Answer::kFound, answers[1].state) << seed << " " << i;
+            EXPECT_EQ(pwned::Answer::kFound, answers[2].state) << seed << " " << i;
+        }
+    }
+}
+
+// Two sorted halves joined the wrong way round: every line the search reads is in order
+// with its neighbours, but not with the file's first line.
+TEST_F(PwnedListTest, SortedPiecesInTheWrongOrderAreRefused)
+{
+    std::vector<Line> lines = hash_list::RandomLines(100000, 9);
+    hash_list::Sort(&lines);
+    std::vector<Line> swapped(lines.begin() + 50000, lines.end());
+    swapped.insert(swapped.end(), lines.begin(), lines.begin() + 50000);
+    std::vector<crypto::Sha1Digest> digests;
+    for (size_t i = 0; i < 101; ++i)
+        digests.push_back(lines[i * 990].first);
+    std::string error;
+    LookUp(hash_list::Text(swapped), digests, &error);
+    EXPECT_NE(std::string::npos, error.find("is not sorted by hash")) << error;
+    LookUp(hash_list::Text(swapped), {lines[70000].first}, &error);
+    EXPECT_NE(std::string::npos, error.find("is not sorted by hash")) << error;
+}
+
 TEST_F(PwnedListTest, AFileThatIsNoListIsRefused)
 {
     std::vector<crypto::Sha1Digest> digests = {Digest("5BAA61E4C9B93F3F0682250B6CF8331B7EE68FD8")};
