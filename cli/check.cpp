@@ -46,7 +46,7 @@ int Check(const Options& o)
         // Compared as the program sees both: bytes of the files' code page.
         std::string ours, why;
         bool held = SettingsFolderOf(o.folder, cp, &ours, &why);
-        if (held && SameFolder(l.namedFolder, ours)) {
+        if (held && ::SameFolder(l.namedFolder.c_str(), ours.c_str())) {
             Say("database folder: " + cp.ToUtf8(l.namedFolder) + " (this folder)");
         } else {
             find("database folder: the settings name " + cp.ToUtf8(l.namedFolder) +

@@ -80,17 +80,6 @@ std::string WindowsForm(const std::string& folder)
 #endif
 }
 
-bool SameFolder(std::string a, std::string b)
-{
-    for (std::string* s : {&a, &b}) {
-        if (s->empty() || s->back() != '\\')
-            *s += '\\';
-        for (char& c : *s)
-            c = (char)std::tolower((unsigned char)c);
-    }
-    return a == b;
-}
-
 std::string FieldText(const char* field, size_t size)
 {
     return std::string(field, strnlen(field, size - 1));

@@ -28,8 +28,6 @@ std::string FileIn(const std::string& folder, const char* name);
 // The folder as the program writes it into its settings: absolute, with a trailing
 // backslash; on Linux in Wine's form, on the Z: drive that Wine maps to "/".
 std::string WindowsForm(const std::string& folder);
-// Two folders in the program's form name the same folder (Windows ignores case).
-bool SameFolder(std::string a, std::string b);
 // The text of a record field, cut at its terminator or at the field's last byte, as the
 // program reads it.
 std::string FieldText(const char* field, size_t size);

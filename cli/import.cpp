@@ -63,7 +63,7 @@ int Import(const Options& o)
     std::string folderBytes, why;
     if (!SettingsFolderOf(o.folder, cp, &folderBytes, &why))
         return Fail(o.folder + ": " + why + "; nothing imported");
-    if (hadSettings && !SameFolder(l.namedFolder, folderBytes))
+    if (hadSettings && !::SameFolder(l.namedFolder.c_str(), folderBytes.c_str()))
         return Fail(o.folder + ": KSys.dat names the database folder " + cp.ToUtf8(l.namedFolder) +
                     ", where the program would look for the records instead; nothing imported. 'kestal-tool "
                     "recover " + o.folder + "' makes the settings name this folder");

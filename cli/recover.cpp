@@ -44,7 +44,7 @@ int Recover(const Options& o)
         if (ReadWholeFile(settingsPath.c_str(), &block, kSettingsFileSize) != 0)
             return Fail(settingsPath + " cannot be read");
     }
-    if (l.settings == 0 && block.count == count && SameFolder(l.namedFolder, folder)) {
+    if (l.settings == 0 && block.count == count && ::SameFolder(l.namedFolder.c_str(), folder.c_str())) {
         Say("nothing to change: the settings count " + std::to_string(count) + " records in " + cp.ToUtf8(folder));
         return 0;
     }
@@ -71,7 +71,7 @@ int Recover(const Options& o)
     }
     if (oldCount != count)
         Say("count: " + std::to_string(oldCount) + " -> " + std::to_string(count));
-    if (!SameFolder(oldFolder, folder))
+    if (!::SameFolder(oldFolder.c_str(), folder.c_str()))
         Say("folder: " + cp.ToUtf8(oldFolder) + " -> " + cp.ToUtf8(folder));
     Say("the old settings are kept as " + fs::path(backup).filename().string());
     return 0;

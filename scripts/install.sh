@@ -14,7 +14,7 @@ appdir=${XDG_DATA_HOME:-$HOME/.local/share}/applications
 installed=("$bindir/password-kestal" "$libdir/kestal-wine.sh" "$libdir/Kestal.exe" "$appdir/password-kestal.desktop")
 
 # A program path as one argument of a desktop entry's Exec key. The desktop entry
-# specification quotes an argument in double quotes, with \ " ` $ escaped by a backslash
+# standard quotes an argument in double quotes, with \ " ` $ escaped by a backslash
 # inside; the key's value is a string, whose own escape rule then doubles every backslash;
 # and % starts a field code, so a literal one is written %%. Quoting a plain path is allowed
 # too, so every path is quoted. A desktop entry holds one line per key: no newline.

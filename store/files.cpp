@@ -223,34 +223,6 @@ int SaveSettingsKeepingFileCount()
     return WriteWholeFile(PathBuffer, &written, kSettingsFileSize);
 }
 
-// Windows compares folder names without regard to case, and "C:\data" and "C:\data\" name
-// the same folder. ASCII letters are folded; other bytes must match exactly.
-static int SameFolder(const char* first, const char* second)
-{
-    size_t a = strlen(first);
-    size_t b = strlen(second);
-    if (a > 0 && (first[a - 1] == '\\' || first[a - 1] == '/'))
-        --a;
-    if (b > 0 && (second[b - 1] == '\\' || second[b - 1] == '/'))
-        --b;
-    if (a != b)
-        return 0;
-    for (size_t i = 0; i < a; ++i) {
-        char x = first[i], y = second[i];
-        if (x >= 'A' && x <= 'Z')
-            x = (char)(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = (char)(y - 'A' + 'a');
-        if (x == '/')
-            x = '\\';
-        if (y == '/')
-            y = '\\';
-        if (x != y)
-            return 0;
-    }
-    return 1;
-}
-
 int SaveSettingsBesideProgram()
 {
     char program[kFolderSize];

@@ -42,3 +42,29 @@ int JoinPath(const char* folder, const char* name, char* destination, size_t siz
     memcpy(position, name, nameLength + 1);
     return 0;
 }
+
+int SameFolder(const char* first, const char* second)
+{
+    size_t a = strlen(first);
+    size_t b = strlen(second);
+    if (a > 0 && (first[a - 1] == '\\' || first[a - 1] == '/'))
+        --a;
+    if (b > 0 && (second[b - 1] == '\\' || second[b - 1] == '/'))
+        --b;
+    if (a != b)
+        return 0;
+    for (size_t i = 0; i < a; ++i) {
+        char x = first[i], y = second[i];
+        if (x >= 'A' && x <= 'Z')
+            x = (char)(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = (char)(y - 'A' + 'a');
+        if (x == '/')
+            x = '\\';
+        if (y == '/')
+            y = '\\';
+        if (x != y)
+            return 0;
+    }
+    return 1;
+}

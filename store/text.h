@@ -40,3 +40,8 @@ inline char* AppendText(const char* source, char* position, const char* end)
 // Returns 0 when the joined path fits in size bytes. Otherwise returns 1 and leaves
 // destination holding an empty string, so that no half path is ever used.
 int JoinPath(const char* folder, const char* name, char* destination, size_t size);
+
+// 1 when the two folder names name the same folder as Windows compares them: ASCII letters
+// in either case, '/' and '\' alike, with or without a trailing separator. Other bytes must
+// match exactly. 0 otherwise.
+int SameFolder(const char* first, const char* second);

@@ -86,9 +86,7 @@ static void OnDelete(HWND page)
     if (!AskYesNoDefaultNo(page, "Delete the record shown?"))
         return;
     DeleteCurrentRecord();
-    uint32_t current = RecordStore.current;
-    FillList();
-    RecordStore.current = current;
+    FillListKeepingCurrent();
     if (SettingsBlock.count == 0)
         ShowNoRecord(page);
     else

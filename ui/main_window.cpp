@@ -286,9 +286,7 @@ static void OnLoadDatabase(HWND window)
         return;
     int result = LoadDatabase();
     if (result == 0) {
-        uint32_t current = RecordStore.current;
-        FillList();
-        RecordStore.current = current < SettingsBlock.count ? current : 0;
+        FillListKeepingCurrent();
         ShowCurrentRecord(Window.entryPage);
         ModifiedFlag = 0;
         ShowMessage(window, "Database loaded into memory");

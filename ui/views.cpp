@@ -95,3 +95,10 @@ void FillList()
     SendMessageA(ListView, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(ListView, NULL, TRUE);
 }
+
+void FillListKeepingCurrent()
+{
+    uint32_t current = RecordStore.current;
+    FillList();
+    RecordStore.current = current < SettingsBlock.count ? current : 0;
+}

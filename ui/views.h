@@ -14,3 +14,6 @@ void SetUpList(HWND listPage);
 void InsertListRow();
 // Rebuilds the whole list from the store; afterwards the last record is current.
 void FillList();
+// Rebuilds the whole list and keeps the current record (record 0 when current no longer
+// names a record in use), so that the page goes on showing what Delete acts on.
+void FillListKeepingCurrent();

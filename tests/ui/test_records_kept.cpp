@@ -58,10 +58,7 @@ TEST_F(RecordsKeptTest, DatabaseHeldDuringStartUpIsReportedAndNeverOverwrittenUn
     WriteSettingsFile(program, 2, data.Path());
     WriteDatabaseFile(data.Path(), {"a", "b"});
     std::vector<unsigned char> records = ReadBytes(Database());
-    HANDLE held = CreateFileA(Database().c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    ASSERT_NE(INVALID_HANDLE_VALUE, held);
-    Start();
-    CloseHandle(held);
+    StartWithTheDatabaseHeld();
     EXPECT_EQ("Load Error: Unable to load database", OnlyBoxText());
     EXPECT_EQ(0u, SettingsBlock.count);
     EXPECT_EQ(0, ListRowCount());

@@ -300,6 +300,15 @@ HWND WindowTest::Start()
     return main;
 }
 
+void WindowTest::StartWithTheDatabaseHeld()
+{
+    std::string path = data.File("Kestal.dat");
+    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    Start();
+    CloseHandle(held);
+}
+
 void WindowTest::Command(WPARAM wParam, LPARAM lParam)
 {
     SendMessageA(main, WM_COMMAND, wParam, lParam);

@@ -76,6 +76,9 @@ protected:
 
     // Creates the main window; its start-up runs before this returns.
     HWND Start();
+    // Start() while another program holds the database file in the test database folder
+    // without sharing, as a backup tool might; released once start-up is over.
+    void StartWithTheDatabaseHeld();
     // True while the main window has not been ended.
     bool IsOpen() const { return IsWindowVisible(main) != FALSE; }
     void Command(WPARAM wParam, LPARAM lParam = 0);
