@@ -150,13 +150,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 model.count = count;
             break;
         }
-        case 5: { // load the database with the count in force
+        case 5: { // load the database: every record the file holds becomes the table
             int result = LoadDatabase();
             FUZZ_CHECK((result == 0) == model.databaseExists);
             if (result == 0) {
-                size_t n = model.onDisk.size() < model.count ? model.onDisk.size() : model.count;
-                for (size_t i = 0; i < n; ++i)
-                    model.slots[i] = model.onDisk[i];
+                model.count = (uint32_t)model.onDisk.size();
+                for (size_t i = 0; i < model.slots.size(); ++i)
+                    model.slots[i] = i < model.onDisk.size() ? model.onDisk[i] : Record{};
+                if (model.count == 0)
+                    model.current = 0;
+                else if (model.current >= model.count)
+                    model.current = model.count - 1;
             }
             break;
         }

@@ -236,28 +236,50 @@ int SaveSettingsBesideProgram()
     return WriteWholeFile(path, &SettingsBlock, kSettingsFileSize);
 }
 
-// A database read that fails before any byte arrives (the file held, missing, or its path
-// too long) leaves the remembered file as it was: memory still holds what was read or
-// written before. A read that brings in part of the file, or all of it without reaching
-// its end, makes the file unknown; one that reads all of it remembers what it held.
+// Where a database read lands before it replaces the table: a read that fails half-way
+// leaves the records in memory as they were.
+static Record loadScratch[kSlotCount];
+
+int DatabaseHoldsMore;
+
+// Reads every record Kestal.dat holds, whatever count the settings name: the file is the
+// truth about which records exist, the count only reports them. A read that fails before any
+// byte arrives (the file held, missing, or its path too long) leaves the remembered file as it
+// was; one that fails later makes it unknown. Either way the table and the count are left
+// as they were. A read that reaches the file's end remembers what it held; a file of more
+// than 1024 records gives its first 1024 and stays unknown, so a save asks before it
+// replaces what was not read.
 int LoadDatabase()
 {
     DatabaseBytesRead = 0;
+    DatabaseHoldsMore = 0;
     int error = BuildPath(kDatabaseName);
     if (error != 0)
         return error;
-    if (SettingsBlock.count > kSlotCount)
-        return kErrorInvalidData;
     uint32_t got;
     int whole;
-    error = ReadFileBytes(PathBuffer, RecordStore.slots, SettingsBlock.count * (uint32_t)kRecordSize, &got, &whole);
+    error = ReadFileBytes(PathBuffer, loadScratch, sizeof(loadScratch), &got, &whole);
     DatabaseBytesRead = got;
     if (error != 0 && got == 0)
         return error;
     KnownDatabase.known = 0;
-    if (error == 0 && whole)
+    if (error != 0)
+        return error;
+    uint32_t records = (got + kRecordSize - 1) / kRecordSize;
+    memcpy(RecordStore.slots, loadScratch, got);
+    // The missing bytes of a partial last record, and every slot past the new count, are
+    // empty: nothing of the records held before shows through.
+    memset((char*)RecordStore.slots + got, 0, sizeof(RecordStore.slots) - got);
+    SettingsBlock.count = records;
+    if (records == 0)
+        RecordStore.current = 0;
+    else if (RecordStore.current >= records)
+        RecordStore.current = records - 1;
+    if (whole)
         Remember(PathBuffer, RecordStore.slots, got);
-    return error;
+    else if (got == sizeof(loadScratch))
+        DatabaseHoldsMore = 1;
+    return 0;
 }
 
 int SaveDatabase()

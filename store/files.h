@@ -34,10 +34,14 @@ int WriteWholeFile(const char* path, const void* buffer, uint32_t length);
 
 int LoadSettings();  // reads KSys.dat from the folder named in the settings block
 int SaveSettings();  // writes KSys.dat there, with the count in memory
-int LoadDatabase();  // reads count x 512 bytes of Kestal.dat into the table
+// Reads every record Kestal.dat holds (its size / 512 rounded up, at most 1024; a partial
+// last record with its missing bytes zero) into the table and makes that the count,
+// whatever count the settings named. A failed read changes neither.
+int LoadDatabase();
 int SaveDatabase();
 
 extern uint32_t DatabaseBytesRead; // how many bytes the last LoadDatabase brought in
+extern int DatabaseHoldsMore;      // 1 when the last LoadDatabase met a file of more than 1024 records
 
 // Writes KSys.dat into the database folder for a save of the settings on their own: its
 // count is the number of records Kestal.dat in that folder holds now (its size / 512,

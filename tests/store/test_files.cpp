@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -219,16 +220,40 @@ TEST_F(FilesTest, EmptyStoreSavesAnEmptyDatabaseFile)
     EXPECT_EQ(0, LoadDatabase());
 }
 
-TEST_F(FilesTest, ShortDatabaseFileLeavesTheRemainingSlots)
+// The file decides which records exist, whatever the count in force: a shorter file
+// shrinks the table (nothing of the records held before shows through), a longer one, or a
+// partial last record, brings every record it holds; more than 1024 gives the first 1024
+// and leaves the file unknown, so a save asks first.
+TEST_F(FilesTest, LoadDatabaseBringsEveryRecordTheFileHolds)
 {
-    Add("one");
-    Add("two");
-    ASSERT_EQ(0, SaveDatabase());
-    Add("three");
-    std::strcpy(RecordStore.slots[0].website, "changed");
-    ASSERT_EQ(0, LoadDatabase()); // count 3, file holds 2
-    EXPECT_STREQ("one", RecordStore.slots[0].website);
-    EXPECT_STREQ("three", RecordStore.slots[2].website);
+    struct Case {
+        uint32_t countBefore;
+        size_t fileBytes;
+        uint32_t countAfter;
+        int holdsMore;
+    } cases[] = {
+        {3, 2 * 512, 2, 0}, {0, 5 * 512, 5, 0}, {1, 5 * 512 + 100, 6, 0},
+        {7, 0, 0, 0},       {2, 1024 * 512, 1024, 0}, {2, 1030 * 512, 1024, 1},
+    };
+    for (const Case& c : cases) {
+        std::vector<unsigned char> file(c.fileBytes);
+        for (size_t i = 0; i < file.size(); ++i)
+            file[i] = (unsigned char)('a' + (i / 512) % 26);
+        WriteBytes(DatabaseFile(), file);
+        std::memset(RecordStore.slots, 'x', sizeof(RecordStore.slots));
+        SettingsBlock.count = c.countBefore;
+        RecordStore.current = 6;
+        ASSERT_EQ(0, LoadDatabase()) << c.fileBytes;
+        EXPECT_EQ(c.countAfter, SettingsBlock.count) << c.fileBytes;
+        EXPECT_EQ(c.holdsMore, DatabaseHoldsMore) << c.fileBytes;
+        EXPECT_EQ(c.countAfter == 0 ? 0u : std::min<uint32_t>(6, c.countAfter - 1), RecordStore.current);
+        size_t kept = std::min<size_t>(c.fileBytes, sizeof(RecordStore.slots));
+        std::vector<unsigned char> table = Image(RecordStore.slots, sizeof(RecordStore.slots));
+        EXPECT_TRUE(std::equal(file.begin(), file.begin() + kept, table.begin())) << c.fileBytes;
+        EXPECT_TRUE(std::all_of(table.begin() + kept, table.end(), [](unsigned char b) { return b == 0; }))
+            << c.fileBytes;
+        EXPECT_EQ(c.holdsMore, DatabaseChangedOnDisk()) << c.fileBytes;
+    }
 }
 
 TEST_F(FilesTest, ReadingAFolderAsAFileIsAnError)

@@ -94,17 +94,20 @@ TEST_F(KnownDatabaseTest, AnotherFolderIsNotKnownAndAReadThatGotNothingForgetsNo
     EXPECT_EQ(0, DatabaseChangedOnDisk()) << "a read that got nothing forgets nothing";
 }
 
-TEST_F(KnownDatabaseTest, RecordsBeyondTheCountAreNotReadWhole)
+TEST_F(KnownDatabaseTest, RecordsBeyondTheCountAreReadAndKnown)
 {
-    // The settings say 2, the file holds 3: a save of 2 would drop the third.
+    // The settings say 2, the file holds 3: all three are read, so a save drops none and
+    // needs no question.
     WriteForeignDatabase(dir.Path(), 3, 'a');
     SettingsBlock.count = 2;
     ASSERT_EQ(0, LoadDatabase());
-    EXPECT_EQ(1, DatabaseChangedOnDisk());
+    EXPECT_EQ(3u, SettingsBlock.count);
+    EXPECT_EQ(0, DatabaseChangedOnDisk());
 
-    // Fewer records than the count were all read: the file is known as it is.
+    // Fewer records than the count: the file is known as it is, and the count follows it.
     WriteForeignDatabase(dir.Path(), 1, 'a');
     ASSERT_EQ(0, LoadDatabase());
+    EXPECT_EQ(1u, SettingsBlock.count);
     EXPECT_EQ(0, DatabaseChangedOnDisk());
 }
 
