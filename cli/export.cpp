@@ -1,13 +1,23 @@
 #include "commands.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "crypto.h"
 #include "folder.h"
 #include "files.h"
 #include "formats.h"
+#include "kdbx.h"
 #include "keepass_xml.h"
+#include "password_input.h"
 #include "private_file.h"
 #include "record_store.h"
 
@@ -38,6 +48,83 @@ std::vector<Entry> EntriesOfStore(const charset::CodePage& cp)
     return entries;
 }
 
+// The key derivation of an encrypted export: the build's own, unless the tests' variable
+// KESTAL_TEST_KDF asks for the cheapest cost ("fast": the build's own KDF; "aes" or
+// "argon2id": that one), which is said on standard error each time.
+bool KdfOfExport(kdbx::KdfSettings* kdf)
+{
+    *kdf = kdbx::DefaultKdf();
+    const char* test = std::getenv("KESTAL_TEST_KDF");
+    if (test == nullptr || *test == '\0')
+        return true;
+    std::string name = test;
+    if (name == "fast")
+        *kdf = kdbx::TestKdf(kdf->kdf);
+    else if (name == "aes")
+        *kdf = kdbx::TestKdf(kdbx::Kdf::kAes);
+    else if (name == "argon2id" && crypto::HasArgon2())
+        *kdf = kdbx::TestKdf(kdbx::Kdf::kArgon2id);
+    else
+        return false;
+    Warn("KESTAL_TEST_KDF is set: the key derivation is " + kdbx::Describe(*kdf) + ", for tests only");
+    return true;
+}
+
+bool IsTerminal(std::FILE* stream)
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
+// The entries' text, wiped once written.
+void WipeEntries(std::vector<Entry>* entries)
+{
+    for (Entry& e : *entries) {
+        crypto::Wipe(&e.password);
+        crypto::Wipe(&e.userName);
+    }
+}
+
+// The records as a KDBX 4 database protected by a password read from the user: to
+// standard output or through a private file, as the other formats.
+int ExportKdbx(const Options& o, bool toStandardOutput)
+{
+    kdbx::KdfSettings kdf;
+    if (!KdfOfExport(&kdf))
+        return Fail("KESTAL_TEST_KDF names no key derivation of this build");
+    if (toStandardOutput && IsTerminal(stdout))
+        return Fail("a KDBX database is not text: name a file with -o FILE (or -o - into a pipe)");
+    charset::CodePage cp;
+    int status;
+    if (!LoadForReading(o, &cp, &status))
+        return status;
+    std::vector<Entry> entries = EntriesOfStore(cp);
+    std::string password, why;
+    if (!ReadNewPassword(&password, &why)) {
+        WipeEntries(&entries);
+        return Fail(why + "; nothing was written");
+    }
+    std::string database;
+    bool made = kdbx::Write(entries, formats::kGroup, password, kdf, &database, &why);
+    crypto::Wipe(&password);
+    WipeEntries(&entries);
+    if (!made)
+        return Fail(why + "; nothing was written");
+    if (toStandardOutput) {
+        Out(database);
+        if (std::fflush(stdout) != 0)
+            return Fail("standard output could not be written");
+    } else if (!WritePrivateFile(o.output, database, o.force, &why)) {
+        return Fail(o.output + " was not written: " + why);
+    }
+    Warn(std::to_string(entries.size()) + " records exported, encrypted with the password (" + kdbx::Describe(kdf) +
+         ")");
+    return status;
+}
+
 } // namespace
 
 int Export(const Options& o)
@@ -45,11 +132,13 @@ int Export(const Options& o)
     formats::Format format = formats::ByName(o.format);
     if (format == formats::kUnknown || format == formats::kFirefoxCsv)
         return Fail("unknown export format '" + o.format +
-                    "' (keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv)");
+                    "' (kdbx, keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv)");
     bool toStandardOutput = o.output.empty() || o.output == "-";
     std::error_code error;
     if (!toStandardOutput && !o.force && fs::exists(fs::symlink_status(o.output, error)))
         return Fail(o.output + " exists; --force replaces it");
+    if (format == formats::kKdbx)
+        return ExportKdbx(o, toStandardOutput);
     charset::CodePage cp;
     int status;
     if (!LoadForReading(o, &cp, &status))

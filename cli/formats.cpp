@@ -79,6 +79,8 @@ Format ByName(const std::string& name)
 {
     if (name == "keepass-xml")
         return kKeePassXml;
+    if (name == "kdbx")
+        return kKdbx;
     for (const Layout& l : Layouts()) {
         if (name == l.name)
             return l.format;

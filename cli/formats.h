@@ -22,9 +22,9 @@ namespace formats {
 // The group (or folder) every exported entry goes into.
 extern const char kGroup[];
 
-enum Format { kUnknown, kKeePassXml, kKeePassXcCsv, kBitwardenCsv, kBrowserCsv, kFirefoxCsv };
+enum Format { kUnknown, kKdbx, kKeePassXml, kKeePassXcCsv, kBitwardenCsv, kBrowserCsv, kFirefoxCsv };
 
-// The format of a --format name ("keepass-xml", "keepassxc-csv", "bitwarden-csv",
+// The format of a --format name ("kdbx", "keepass-xml", "keepassxc-csv", "bitwarden-csv",
 // "browser-csv", "firefox-csv"), or kUnknown.
 Format ByName(const std::string& name);
 

@@ -46,7 +46,7 @@ int Import(const Options& o)
     if (!o.format.empty()) {
         // --format names what the user expects the file to be: a check, never a layout.
         formats::Format format = formats::ByName(o.format);
-        if (format == formats::kUnknown || format == formats::kKeePassXml)
+        if (format == formats::kUnknown || format == formats::kKeePassXml || format == formats::kKdbx)
             return Fail("unknown import format '" + o.format +
                         "' (keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv)");
         if (!formats::HeaderFits(format, rows[0].fields))

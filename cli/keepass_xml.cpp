@@ -4,8 +4,7 @@
 
 namespace keepass {
 
-// Escapes text for an element's content and drops what KeePassXC would refuse.
-static std::string Escaped(const std::string& text)
+std::string Escaped(const std::string& text)
 {
     std::string out;
     for (size_t at = 0; at < text.size();) {

@@ -14,4 +14,8 @@ namespace keepass {
 // Protected: KeePassXC 2.7.4 fails on plain text marked so.
 std::string Document(const std::vector<Entry>& entries, const std::string& group);
 
+// Text (UTF-8) escaped for an element's content, without what KeePassXC would refuse: the
+// characters and the line breaks Document's values get.
+std::string Escaped(const std::string& text);
+
 } // namespace keepass

@@ -19,6 +19,7 @@
 #include "commands.h"
 #include "generate.h"
 #include "console.h"
+#include "kdbx.h"
 #include "version.h"
 
 namespace {
@@ -31,6 +32,12 @@ const char kOutputHelp[] = "write to FILE (- for standard output); a new file th
 #else
 const char kOutputHelp[] = "write to FILE (- for standard output); a new file readable by you only (mode 0600)";
 #endif
+
+// The encrypted export's key derivation is this build's own.
+const std::string kFormatHelp =
+    "kdbx (a KDBX 4 database encrypted with a password: KeePassXC, KeePass 2 and others open it; asked twice on a "
+    "terminal, else the first line of standard input; key derivation " + kdbx::Describe(kdbx::DefaultKdf()) +
+    "), or in clear text: keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv";
 
 void AddFolder(CLI::App* command, Options* o)
 {
@@ -72,8 +79,7 @@ int main(int argc, char** argv)
 
     CLI::App* exportCommand = app.add_subcommand("export", "write the records for another password manager");
     AddFolder(exportCommand, &o);
-    exportCommand->add_option("--format", o.format, "keepass-xml, keepassxc-csv, bitwarden-csv or browser-csv")
-        ->required();
+    exportCommand->add_option("--format", o.format, kFormatHelp)->required();
     exportCommand->add_option("--output,-o", o.output, kOutputHelp);
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
     AddCodePage(exportCommand, &o);

@@ -11,7 +11,7 @@ packages=(
   xvfb xauth openbox imagemagick xdotool desktop-file-utils
   clang libclang-rt-14-dev libbenchmark-dev
   libcli11-dev librapidxml-dev keepassxc zip unzip binutils
-  libssl-dev nlohmann-json3-dev libargon2-dev
+  libssl-dev nlohmann-json3-dev libargon2-dev libgcrypt-mingw-w64-dev
 )
 
 if [ "$(id -u)" -eq 0 ]; then
