@@ -131,6 +131,23 @@ bool Aes256CbcEncrypt(const unsigned char* key, const unsigned char* iv, const s
     return done;
 }
 
+bool Aes256CbcDecrypt(const unsigned char* key, const unsigned char* iv, const std::string& cipher,
+                      std::string* plain)
+{
+    BCRYPT_KEY_HANDLE handle = AesKey(key);
+    if (handle == NULL)
+        return false;
+    unsigned char chain[16];
+    std::memcpy(chain, iv, 16);
+    plain->resize(cipher.size() + 16);
+    ULONG written = 0;
+    bool done = BCryptDecrypt(handle, (PUCHAR)cipher.data(), (ULONG)cipher.size(), NULL, chain, 16,
+                              (PUCHAR)&(*plain)[0], (ULONG)plain->size(), &written, BCRYPT_BLOCK_PADDING) >= 0;
+    BCryptDestroyKey(handle);
+    plain->resize(done ? written : 0);
+    return done;
+}
+
 bool Aes256Rounds(const unsigned char* key, unsigned char* block, uint64_t rounds)
 {
     BCRYPT_KEY_HANDLE handle = AesKey(key);
@@ -266,6 +283,23 @@ bool Aes256CbcEncrypt(const unsigned char* key, const unsigned char* iv, const s
                               (unsigned char*)&(*cipher)[start], true);
     cipher->resize(written < 0 ? start : start + (size_t)written);
     return written >= 0;
+}
+
+bool Aes256CbcDecrypt(const unsigned char* key, const unsigned char* iv, const std::string& cipher,
+                      std::string* plain)
+{
+    EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
+    if (context == NULL)
+        return false;
+    plain->resize(cipher.size() + 16);
+    int written = 0, last = 0;
+    bool done = EVP_DecryptInit_ex(context, EVP_aes_256_cbc(), NULL, key, iv) == 1 &&
+                EVP_DecryptUpdate(context, (unsigned char*)&(*plain)[0], &written, (const unsigned char*)cipher.data(),
+                                  (int)cipher.size()) == 1 &&
+                EVP_DecryptFinal_ex(context, (unsigned char*)&(*plain)[0] + written, &last) == 1;
+    EVP_CIPHER_CTX_free(context);
+    plain->resize(done ? (size_t)(written + last) : 0);
+    return done;
 }
 
 bool Aes256Rounds(const unsigned char* key, unsigned char* block, uint64_t rounds)

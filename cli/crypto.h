@@ -34,6 +34,10 @@ bool HmacSha256(const unsigned char* key, size_t keySize, const void* bytes, siz
 bool Aes256CbcEncrypt(const unsigned char* key, const unsigned char* iv, const std::string& plain,
                       std::string* cipher);
 
+// The reverse, for reading a database back: false when the padding is wrong.
+bool Aes256CbcDecrypt(const unsigned char* key, const unsigned char* iv, const std::string& cipher,
+                      std::string* plain);
+
 // Encrypts the 16-byte block rounds times over with AES-256 under key (32 bytes), in place:
 // the AES key transformation. Runs as CBC over blocks of zeros, whose chain is that same
 // repeated encryption, so that each call to the library covers many rounds.
