@@ -1,7 +1,8 @@
-// The way out to an encrypted manager, proven with a real one: 1024 records with awkward
-// text go out as KeePass XML, into a KeePassXC database with keepassxc-cli, and back out as
-// KeePassXC's own CSV, where every field must be what the record held; that CSV imported
-// into an empty folder gives the same bytes back for every record that has a website.
+// The ways out to an encrypted manager, proven with a real one: 1024 records with awkward
+// text go out as KeePass XML, into a KeePassXC database with keepassxc-cli, or straight into
+// the tool's own KDBX 4 database, and back out as KeePassXC's own CSV, where every field
+// must be what the record held; that CSV imported into an empty folder gives the same bytes
+// back for every record that has a website.
 //   kestal_roundtrip_test KESTAL_TOOL
 #include <gtest/gtest.h>
 
@@ -65,23 +66,56 @@ Record Made(int i)
     return r;
 }
 
-class RoundTripTest : public CliTest {};
+class RoundTripTest : public CliTest {
+protected:
+    // Saves the 1024 test records into db/ as the program would.
+    void SaveRecords()
+    {
+        MakeFolder(dir.File("db"));
+        std::strcpy(SettingsBlock.folder, dir.File("db\\").c_str());
+        for (int i = 0; i < 1024; ++i)
+            original.push_back(Made(i));
+        std::memcpy(RecordStore.slots, original.data(), sizeof(Record) * 1024);
+        SettingsBlock.count = 1024;
+        ASSERT_EQ(0, SaveDatabase());
+        ASSERT_EQ(0, SaveSettings());
+    }
+    // keepassxc-cli's CSV export of a database (back.csv) must hold every field of every
+    // record as its UTF-8 text.
+    void ExpectEveryField()
+    {
+        std::vector<unsigned char> bytes = ReadBytes(dir.File("back.csv"));
+        std::vector<csv::Row> rows;
+        std::string error;
+        ASSERT_TRUE(csv::Parse(std::string(bytes.begin(), bytes.end()), &rows, &error)) << error;
+        ASSERT_EQ(1025u, rows.size());
+        ASSERT_EQ(formats::kKeePassXcCsv, formats::ByHeader(rows[0].fields));
+        charset::CodePage cp;
+        ASSERT_TRUE(cp.Load(1252));
+        auto text = [&](const char* field, size_t size) { return cp.ToUtf8(std::string(field, strnlen(field, size))); };
+        for (int i = 0; i < 1024; ++i) {
+            const Record& r = original[i];
+            const std::vector<std::string>& f = rows[i + 1].fields;
+            ASSERT_GE(f.size(), 6u);
+            std::string title = text(r.website, 128);
+            if (title.empty())
+                title = "h" + std::to_string(i) + ".example"; // the host of the URL
+            EXPECT_EQ(title, f[1]) << "record " << i;
+            EXPECT_EQ(text(r.userName, 64), f[2]) << "record " << i;
+            EXPECT_EQ(text(r.password, 64), f[3]) << "record " << i;
+            EXPECT_EQ(text(r.url, 128), f[4]) << "record " << i;
+            EXPECT_EQ(text(r.remarks, 128), f[5]) << "record " << i;
+        }
+    }
+    std::vector<Record> original;
+};
 
 } // namespace
 
 TEST_F(RoundTripTest, ThroughKeePassXcAndBack)
 {
     ASSERT_EQ(0, Shell("keepassxc-cli --version >/dev/null 2>&1")) << "keepassxc-cli is missing (Debian: keepassxc)";
-    MakeFolder(dir.File("db"));
-    std::strcpy(SettingsBlock.folder, dir.File("db\\").c_str());
-    std::vector<Record> original;
-    for (int i = 0; i < 1024; ++i)
-        original.push_back(Made(i));
-    std::memcpy(RecordStore.slots, original.data(), sizeof(Record) * 1024);
-    SettingsBlock.count = 1024;
-    ASSERT_EQ(0, SaveDatabase());
-    ASSERT_EQ(0, SaveSettings());
-
+    SaveRecords();
     std::string work = Folder();
     ASSERT_EQ(0, Shell(Quoted(Tool) + " export " + Quoted(work + "db") + " --format keepass-xml --output " +
                      Quoted(work + "out.xml") + " 2>/dev/null"));
@@ -89,29 +123,7 @@ TEST_F(RoundTripTest, ThroughKeePassXcAndBack)
                      Quoted(work + "out.kdbx") + " >/dev/null 2>&1"));
     ASSERT_EQ(0, Shell("echo pw | keepassxc-cli export -q -f csv " + Quoted(work + "out.kdbx") + " > " +
                      Quoted(work + "back.csv") + " 2>/dev/null"));
-
-    std::vector<unsigned char> bytes = ReadBytes(dir.File("back.csv"));
-    std::vector<csv::Row> rows;
-    std::string error;
-    ASSERT_TRUE(csv::Parse(std::string(bytes.begin(), bytes.end()), &rows, &error)) << error;
-    ASSERT_EQ(1025u, rows.size());
-    ASSERT_EQ(formats::kKeePassXcCsv, formats::ByHeader(rows[0].fields));
-    charset::CodePage cp;
-    ASSERT_TRUE(cp.Load(1252));
-    auto text = [&](const char* field, size_t size) { return cp.ToUtf8(std::string(field, strnlen(field, size))); };
-    for (int i = 0; i < 1024; ++i) {
-        const Record& r = original[i];
-        const std::vector<std::string>& f = rows[i + 1].fields;
-        ASSERT_GE(f.size(), 6u);
-        std::string title = text(r.website, 128);
-        if (title.empty())
-            title = "h" + std::to_string(i) + ".example"; // the host of the URL
-        EXPECT_EQ(title, f[1]) << "record " << i;
-        EXPECT_EQ(text(r.userName, 64), f[2]) << "record " << i;
-        EXPECT_EQ(text(r.password, 64), f[3]) << "record " << i;
-        EXPECT_EQ(text(r.url, 128), f[4]) << "record " << i;
-        EXPECT_EQ(text(r.remarks, 128), f[5]) << "record " << i;
-    }
+    ExpectEveryField();
 
     // Back in: the same bytes for every record that had a website.
     MakeFolder(dir.File("again"));
@@ -124,6 +136,22 @@ TEST_F(RoundTripTest, ThroughKeePassXcAndBack)
             continue;
         EXPECT_EQ(0, std::memcmp(&original[i], &again[i * 512], 512)) << "record " << i;
     }
+}
+
+// No file in clear on the way: the tool's own KDBX 4 database, opened by keepassxc-cli with
+// the password (a wrong one refused), holds every field.
+TEST_F(RoundTripTest, StraightIntoAnEncryptedDatabase)
+{
+    ASSERT_EQ(0, Shell("keepassxc-cli --version >/dev/null 2>&1")) << "keepassxc-cli is missing (Debian: keepassxc)";
+    SaveRecords();
+    std::string work = Folder();
+    ASSERT_EQ(0, Shell("echo 'long pass phrase' | KESTAL_TEST_KDF=fast " + Quoted(Tool) + " export " +
+                     Quoted(work + "db") + " --format kdbx -o " + Quoted(work + "out.kdbx") + " 2>/dev/null"));
+    EXPECT_NE(0, Shell("echo 'long pass phrasE' | keepassxc-cli ls -q " + Quoted(work + "out.kdbx") + " >/dev/null 2>&1"));
+    ASSERT_EQ(0, Shell("echo 'long pass phrase' | keepassxc-cli export -q -f csv " + Quoted(work + "out.kdbx") + " > " +
+                     Quoted(work + "back.csv") + " 2>/dev/null"));
+    ExpectEveryField();
+    EXPECT_EQ((std::vector<std::string>{"back.csv", "db", "out.kdbx"}), Entries(dir.Path()));
 }
 
 int main(int argc, char** argv)
