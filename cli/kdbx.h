@@ -26,7 +26,7 @@ struct KdfSettings {
 // This build's key derivation at the cost that takes about one second on the machine it
 // was measured on: Argon2id where the build has Argon2, AES-KDF otherwise.
 KdfSettings DefaultKdf();
-// The cheapest settings that peers still accept, for tests only: kdf at its lowest cost.
+// Settings that cost milliseconds, for tests only: peers accept them all the same.
 KdfSettings TestKdf(Kdf kdf);
 // "Argon2id (64 MiB, 2 lanes, 12 iterations)", "AES-KDF (9000000 rounds)".
 std::string Describe(const KdfSettings& kdf);

@@ -32,7 +32,7 @@ if [ "$part" = all ]; then
     "$out/bench/$program" --benchmark_format=csv 2>/dev/null |
       awk -F, '/_(median|min|max)"/ {
           name = $1; gsub(/"/, "", name); sub(/^BM_/, "", name)
-          stat = name; sub(/.*_/, "", stat); sub(/\/repeats:[0-9]+_[a-z]+$/, "", name)
+          stat = name; sub(/.*_/, "", stat); sub(/\/repeats:[0-9]+_[a-z]+$/, "", name); sub(/\/iterations:[0-9]+/, "", name)
           value[name, stat] = $3; if (!(name in seen)) { seen[name] = 1; order[++n] = name }
         }
         END { for (i = 1; i <= n; i++) { k = order[i]; printf "ROW %s %s %s %s\n", k, value[k, "median"], value[k, "min"], value[k, "max"] } }' >>"$rows"
@@ -83,6 +83,7 @@ LoadDatabase LoadDatabase_floor 3 160
 SaveDatabase SaveDatabase_floor 3 160
 Export1024 Export1024_floor - -
 Import1024 Import1024_floor - -
+ExportKdbx1024 KeyDerivation 1.2 -
 Startup_full_1024 Startup_four_templates 1.1 -
 Startup_no_files Startup_four_templates - -
 Startup_full_1024 Startup_bare_dialog - -

@@ -287,24 +287,14 @@ TEST(KdbxPrimitives, MatchThePublishedVectors)
         EXPECT_EQ(expected, Hex(out).substr(0, expected.size())) << v.key << " from byte " << v.skip;
     }
 
-    // AES-KDF is AES-256 repeated: one round is FIPS-197's vector; more rounds, also across
-    // the library calls that each cover 4096, are that repeated.
+    // AES-KDF is AES-256 repeated: one round is FIPS-197's vector. (More rounds than one
+    // library call covers are proven by keepassxc-cli opening the tests' databases, whose
+    // cost is 5000 rounds.)
     std::string key = FromHex("000102030405060708090a0b0c0d0e0f101112131415161718191a1b1c1d1e1f");
-    const unsigned char* k = (const unsigned char*)key.data();
-    std::string plain = FromHex("00112233445566778899aabbccddeeff");
     unsigned char block[16];
-    std::memcpy(block, plain.data(), 16);
-    ASSERT_TRUE(crypto::Aes256Rounds(k, block, 1));
+    std::memcpy(block, FromHex("00112233445566778899aabbccddeeff").data(), 16);
+    ASSERT_TRUE(crypto::Aes256Rounds((const unsigned char*)key.data(), block, 1));
     EXPECT_EQ("8ea2b7ca516745bfeafc49904b496089", Hex(std::string((const char*)block, 16)));
-    for (uint64_t rounds : {4097u}) {
-        unsigned char once[16], apart[16];
-        std::memcpy(once, plain.data(), 16);
-        std::memcpy(apart, plain.data(), 16);
-        ASSERT_TRUE(crypto::Aes256Rounds(k, once, rounds));
-        for (uint64_t i = 0; i < rounds; ++i)
-            ASSERT_TRUE(crypto::Aes256Rounds(k, apart, 1));
-        EXPECT_EQ(0, std::memcmp(once, apart, 16)) << rounds << " rounds";
-    }
     EXPECT_EQ("", kdbx::Base64(""));
     EXPECT_EQ("Zg==", kdbx::Base64("f"));
     EXPECT_EQ("Zm8=", kdbx::Base64("fo"));
@@ -358,7 +348,7 @@ TEST_F(KdbxTest, TheDatabaseReadsBackFieldByField)
         EXPECT_EQ(32u, o.kdf["S"].size());
         if (kdf.kdf == kdbx::Kdf::kAes) {
             EXPECT_EQ(kAesKdf, Hex(o.kdf["$UUID"]));
-            EXPECT_EQ(1000u, LE(o.kdf["R"], 0, 8));
+            EXPECT_EQ(5000u, LE(o.kdf["R"], 0, 8));
             EXPECT_EQ(0x05, o.kdfTypes["R"]);
         } else {
             EXPECT_EQ(kArgon2id, Hex(o.kdf["$UUID"]));
