@@ -59,8 +59,9 @@ esac
 [ "$(ls "$work")" = "$(printf 'back.csv\ndb\nerr\nexpected.csv\nin.csv\nkerr\nout.kdbx')" ] ||
   fail "other files were left: $(ls "$work" | tr '\n' ' ')"
 
-# Refused, with nothing written and a message naming the password: no line, an empty line;
-# an existing file is kept without --force, before any password is asked.
+# Refused, with nothing written and a message naming the password: no line, an empty line,
+# bytes that are not UTF-8 (KeePassXC could never be given them), an overlong line; an
+# existing file is kept without --force, before any password is asked.
 refused() { # what, expected exit, message pattern, stdin text, arguments...
   local what=$1 status=$2 pattern=$3 input=$4
   shift 4
@@ -72,6 +73,8 @@ refused() { # what, expected exit, message pattern, stdin text, arguments...
 refused "no password" 2 "password is empty" "" -o "$(where "$work/none.kdbx")"
 refused "an empty line" 2 "password is empty" $'\n' -o "$(where "$work/none.kdbx")"
 refused "an empty CRLF line" 2 "password is empty" $'\r\nsecond\n' -o "$(where "$work/none.kdbx")"
+refused "a password in Windows-1252" 2 "password is not UTF-8" $'caf\xe9\n' -o "$(where "$work/none.kdbx")"
+refused "a password over 1024 bytes" 2 "password is longer" "$(head -c 1025 /dev/zero | tr '\0' x)" -o "$(where "$work/none.kdbx")"
 [ -e "$work/none.kdbx" ] && fail "a refused export left a file"
 ls "$work" | grep -q tmp && fail "a refused export left a temporary file"
 cp "$work/out.kdbx" "$work/kept.kdbx"
