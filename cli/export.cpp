@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifdef _WIN32
@@ -43,7 +44,7 @@ std::vector<Entry> EntriesOfStore(const charset::CodePage& cp)
             e.title = formats::HostOf(e.url);
         if (e.title.empty())
             e.title = "Record " + std::to_string(i);
-        entries.push_back(e);
+        entries.push_back(std::move(e)); // no copy of the password left behind
     }
     return entries;
 }
