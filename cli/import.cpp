@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "csv.h"
+#include "csv_import.h"
 #include "folder.h"
 #include "folder_name.h"
 #include "input_text.h"
 #include "files.h"
 #include "formats.h"
-#include "header.h"
 #include "import_rules.h"
 #include "record_store.h"
 #include "text.h"
@@ -35,23 +34,20 @@ int Import(const Options& o)
     std::string utf8, error;
     if (!InputAsUtf8(text.str(), o.inputEncoding, &utf8, &error))
         return Fail(o.input + ": " + error);
-    std::vector<csv::Row> rows;
-    if (!csv::Parse(utf8, &rows, &error))
-        return Fail(o.input + ": " + error);
-    if (rows.empty())
-        return Fail(o.input + ": empty");
-    header::Columns columns;
-    if (!header::Map(rows[0].fields, &columns, &error))
-        return Fail(o.input + ": " + error);
     if (!o.format.empty()) {
         // --format names what the user expects the file to be: a check, never a layout.
         formats::Format format = formats::ByName(o.format);
         if (format == formats::kUnknown || format == formats::kKeePassXml)
             return Fail("unknown import format '" + o.format +
                         "' (keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv)");
-        if (!formats::HeaderFits(format, rows[0].fields))
-            return Fail(o.input + ": the header is not one that " + o.format + " files have");
     }
+    csv_import::Request request;
+    request.columns = o.columns;
+    request.format = o.format;
+    std::vector<import_rules::Item> items;
+    std::vector<std::string> fileReports;
+    if (!csv_import::Read(utf8, request, &items, &fileReports, &error))
+        return Fail(o.input + ": " + error);
 
     // The database as the program would have it: settings first, then the records they count.
     Loaded l = Load(o);
@@ -90,8 +86,9 @@ int Import(const Options& o)
     choices.allowEmptyUrl = o.allowEmptyUrl;
     choices.allowEmptyUser = o.allowEmptyUser;
     import_rules::Tally tally;
-    for (size_t i = 1; i < rows.size(); ++i)
-        import_rules::ImportRow(rows[i], columns, cp, choices, &tally);
+    for (const import_rules::Item& item : items)
+        import_rules::ImportItem(item, cp, choices, &tally);
+    tally.reports.insert(tally.reports.end(), fileReports.begin(), fileReports.end());
     for (const std::string& report : tally.reports)
         Report(report);
     int imported = tally.imported, skipped = tally.skipped;

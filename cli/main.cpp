@@ -18,6 +18,7 @@
 #include "audit.h"
 #include "commands.h"
 #include "generate.h"
+#include "header.h"
 #include "console.h"
 #include "version.h"
 
@@ -79,12 +80,23 @@ int main(int argc, char** argv)
     AddCodePage(exportCommand, &o);
 
     CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
-    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")
+    importCommand->footer("The header's names are compared whatever their case; " + header::NamesHelp() +
+                          ". An e-mail column gives the user name of rows that have none. Rows of field/value "
+                          "pairs (\"Title\",\"Field\",\"Value\",...,\"Note\") are read by the fields' names. "
+                          "Fields beyond the header's columns are left out, said once for the file, and the rows "
+                          "kept. A file without a header row is refused, quoting none of its fields; --columns "
+                          "names its columns.");
+    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row "
+                                               "(or tab-separated)")
         ->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
                               "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "
                               "firefox-csv (columns are always taken by their names)");
+    importCommand->add_option("--columns", o.columns,
+                              "FILE has no header row: its columns in order, by the header names below (any other "
+                              "name marks a column to ignore), e.g. folder,title,username,password,url,notes")
+        ->option_text("LIST");
     importCommand->add_option("--input-encoding", o.inputEncoding,
                               "FILE's encoding when it is not UTF-8: windows-1250 to windows-1258");
     importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");
