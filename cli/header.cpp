@@ -160,7 +160,7 @@ std::string Missing(const Columns& columns)
     return missing;
 }
 
-const char kColumnsHint[] = "--columns names the columns of a file without a header row, in order, e.g. "
+const char kColumnsHint[] = "If the file has no header row, name its columns in order with --columns LIST, e.g. "
                             "--columns title,url,username,password,notes";
 
 } // namespace
@@ -198,12 +198,10 @@ bool Map(const std::vector<std::string>& names, Columns* columns, std::string* e
         else
             ++others;
     }
-    *error = "the first row is not a header naming a URL, a user name (or e-mail) and a password column (no " +
-             missing + " column; " +
-             (known.empty() ? "no column name the tool knows"
-                            : "the names the tool knows: " + known) +
-             (others == 0 ? "" : ", and " + std::to_string(others) + " other fields, not shown") +
-             "). A file without a header row holds a login in its first row: " + kColumnsHint;
+    *error = "the first row is not a header naming a URL, a user name (or e-mail) and a password column: it names "
+             "no " + missing + " column (" +
+             (known.empty() ? "it holds no column name the tool knows" : "the names the tool knows in it: " + known) +
+             (others == 0 ? "" : ", and " + std::to_string(others) + " other fields, not shown") + "). " + kColumnsHint;
     return false;
 }
 

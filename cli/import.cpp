@@ -52,7 +52,7 @@ int Import(const Options& o)
     // The database as the program would have it: settings first, then the records they count.
     Loaded l = Load(o);
     bool hadSettings = l.settings == 0;
-    if (l.settings > 3 || l.settings < 0)
+    if (l.settings >= 3 || l.settings < 0) // 3: no such folder
         return Fail(o.folder + ": " + SettingsProblem(l.settings));
     // The settings must name this folder, in the bytes the program reads, or the program
     // would never show what is imported here.
@@ -61,8 +61,8 @@ int Import(const Options& o)
         return Fail(o.folder + ": " + why + "; nothing imported");
     if (hadSettings && !::SameFolder(l.namedFolder.c_str(), folderBytes.c_str()))
         return Fail(o.folder + ": KSys.dat names the database folder " + cp.ToUtf8(l.namedFolder) +
-                    ", where the program would look for the records instead; nothing imported. 'kestal-tool "
-                    "recover " + o.folder + "' makes the settings name this folder");
+                    ", where the program would look for the records instead; nothing imported. " +
+                    Suggested("recover", o.folder) + " makes the settings name this folder");
     if (!hadSettings) {
         ResetStore();
         UseFolder(o.folder);
@@ -70,16 +70,17 @@ int Import(const Options& o)
     if (SettingsBlock.count > 0 && l.database != 0)
         return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
                     " records, but Kestal.dat cannot be read (error " + std::to_string(l.database) +
-                    "); see 'kestal-tool check'");
+                    "); see: " + Suggested("check", o.folder));
     // A Kestal.dat shorter than the count: the load filled the missing bytes with zeros, and
     // a save would make blank and cut records real ones.
     if (SettingsBlock.count > 0 && l.database == 0 && DatabaseBytesRead < SettingsBlock.count * (uint32_t)kRecordSize)
         return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
                     " records, but Kestal.dat holds only " + std::to_string(DatabaseBytesRead) +
-                    " bytes of them; nothing imported. See 'kestal-tool check' and 'kestal-tool recover'");
+                    " bytes of them; nothing imported. See: " + Suggested("check", o.folder) + ", and " +
+                    Suggested("recover", o.folder));
     if (DatabaseChangedOnDisk())
-        return Fail(o.folder + ": Kestal.dat holds records the settings do not count; see 'kestal-tool check' "
-                               "and 'kestal-tool recover'");
+        return Fail(o.folder + ": Kestal.dat holds records the settings do not count; see: " +
+                    Suggested("check", o.folder) + ", and " + Suggested("recover", o.folder));
 
     import_rules::Choices choices;
     choices.skipSameSite = o.skipSameSite;
@@ -115,7 +116,8 @@ int Import(const Options& o)
         result = WriteWholeFile(settingsPath.c_str(), &SettingsBlock, kSettingsFileSize);
         if (result != 0)
             return Fail(o.folder + ": Kestal.dat was saved but KSys.dat was not (write error " +
-                        std::to_string(result) + "); 'kestal-tool recover' makes the program count them");
+                        std::to_string(result) + "); " + Suggested("recover", o.folder) +
+                        " makes the program count them");
     }
     // Said once the records are on disk: a save that fails never follows "N imported".
     Say(summary);
