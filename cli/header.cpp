@@ -139,8 +139,13 @@ bool Resolve(const std::vector<std::string>& names, Columns* columns, std::strin
                 columns->joinedUris = name == "login_uri";
         }
     }
-    if (!columns->joinedUris)
-        columns->type = -1; // Bitwarden's alone: another program's "type" may mean anything
+    // Bitwarden's and Proton Pass's (whose header has a "vault") item types: another
+    // program's "type" may mean anything (NordPass calls its logins "password").
+    bool protonPass = false;
+    for (const std::string& name : names)
+        protonPass = protonPass || Folded(name) == "vault";
+    if (!columns->joinedUris && !protonPass)
+        columns->type = -1;
     if (columns->of[kUserName] < 0 && columns->email >= 0) {
         columns->of[kUserName] = columns->email; // the address is the user name
         columns->email = -1;
@@ -240,7 +245,7 @@ std::string NamesHelp()
         for (const Name& n : kNames) {
             if (n.field != field && !(n.weak && n.otherwise == field))
                 continue;
-            text += std::string(first ? "" : ", ") + n.name;
+            text += std::string(first ? "" : ", ") + n.name + (n.weak ? "*" : "");
             first = false;
         }
     }

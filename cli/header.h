@@ -17,7 +17,8 @@ struct Columns {
     int of[kFieldCount] = {-1, -1, -1, -1, -1}; // the column of each field, -1 for none
     int email = -1;                             // an e-mail column beside the user name's
     int secretData = -1;                        // Zoho Vault's "SecretData": "Name: value" lines
-    int type = -1;                              // Bitwarden's item type ("login", "note", ...)
+    int type = -1;                              // Bitwarden's and Proton Pass's item type
+                                                // ("login", "note", ...)
     bool joinedUris = false;                    // the URL column is Bitwarden's login_uri, which
                                                 // joins several URIs with commas
     size_t width = 0;                           // the header's number of columns
@@ -45,7 +46,8 @@ bool MapNamed(const std::string& list, Columns* columns, std::string* error);
 // "Value", "Field", "Value", ..., "Note" (Enpass).
 bool IsFieldValueHeader(const std::vector<std::string>& names);
 
-// The names each field goes by, for the tool's help: "URL: url, login_uri, ...".
+// The names each field goes by, for the tool's help: "URL: url, login_uri, ...". A name
+// marked '*' takes its field only when no other column does.
 std::string NamesHelp();
 
 } // namespace header

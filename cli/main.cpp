@@ -61,12 +61,16 @@ int main(int argc, char** argv)
                  "kestal-tool");
     app.set_version_flag("--version", std::string("kestal-tool ") + KESTAL_VERSION_TEXT);
     app.require_subcommand(1);
+    app.footer("A FOLDER that does not exist is said to be missing, before anything is read or written. A "
+               "command that a message suggests names the folder, quoted for the shell where it needs it, so "
+               "that it can be pasted as it stands.");
 
     CLI::App* check = app.add_subcommand("check", "report what is wrong with the files; exit 1 when anything is");
     AddFolder(check, &o);
     AddCodePage(check, &o);
 
-    CLI::App* list = app.add_subcommand("list", "one line a record: index, website, URL, user name");
+    CLI::App* list = app.add_subcommand("list", "one line a record: index, website, URL, user name (on a terminal, "
+                                                 "long columns cut to its width)");
     AddFolder(list, &o);
     list->add_flag("--passwords", o.passwords, "show the passwords too");
     AddCodePage(list, &o);
@@ -77,11 +81,13 @@ int main(int argc, char** argv)
         ->required();
     exportCommand->add_option("--output,-o", o.output, kOutputHelp);
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
+    exportCommand->footer("Once the export is written, a warning on standard error says that it holds the "
+                          "passwords in clear text; a refused or failed export gives none.");
     AddCodePage(exportCommand, &o);
 
     CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
     importCommand->footer("The header's names are compared whatever their case; " + header::NamesHelp() +
-                          ". An e-mail column gives the user name of rows that have none. Rows of field/value "
+                          " (* only when no other column gives that field). An e-mail column gives the user name of rows that have none. Rows of field/value "
                           "pairs (\"Title\",\"Field\",\"Value\",...,\"Note\") are read by the fields' names. "
                           "Fields beyond the header's columns are left out, said once for the file, and the rows "
                           "kept. A file without a header row is refused, quoting none of its fields; --columns "

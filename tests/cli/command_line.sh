@@ -49,6 +49,11 @@ mkdir "$work/db"
 expect 2 "import into a folder that is not there" "$tool" import "$work/in.csv" "$work/nowhere"
 check "no summary claims records that were not saved" test ! -s "$work/out"
 check "the folder is named as missing, not as a write error" grep -qx "kestal-tool: $work/nowhere: no such folder" "$work/err"
+for command in check recover audit "export --format browser-csv"; do
+  # shellcheck disable=SC2086 # the words of the command
+  expect 2 "$command of a folder that is not there" "$tool" $command "$work/nowhere"
+  check "$command names it as missing" grep -qx "kestal-tool: $work/nowhere: no such folder" "$work/err"
+done
 expect 0 "import into an empty folder" "$tool" import "$work/in.csv" "$work/db"
 check "the summary line" grep -qx "2 imported, 0 skipped" "$work/out"
 check "the files are private" test "$(stat -c %a "$work/db/Kestal.dat") $(stat -c %a "$work/db/KSys.dat")" = "600 600"

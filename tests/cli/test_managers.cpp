@@ -110,8 +110,10 @@ const Layout kLayouts[] = {
                    "Zoho,https://zoho.example,about,n,0,\"User Name: zu\nPassword: z-pw\",\n",
      nullptr, {"Zoho", "https://zoho.example", "zu", "z-pw", "n"}, nullptr},
     {"Proton Pass", "type,name,url,email,username,password,note,totp,createTime,modifyTime,vault\n"
-                    "login,Proton,https://proton.example,pu@proton.example,,p-pw,n,,1,2,Personal\n",
-     nullptr, {"Proton", "https://proton.example", "pu@proton.example", "p-pw", "n"}, nullptr},
+                    "login,Proton,https://proton.example,pu@proton.example,,p-pw,n,,1,2,Personal\n"
+                    "note,Memo,,,,,text,,1,2,Personal\n",
+     nullptr, {"Proton", "https://proton.example", "pu@proton.example", "p-pw", "n"},
+     "line 3: skipped: not a login (type \"note\")"},
     {"Myki", "nickname,url,username,password,additionalInfo,twofaSecret,status,tags\n"
              "Myki,https://myki.example,mu,m-pw,n,,active,\n",
      nullptr, {"Myki", "https://myki.example", "mu", "m-pw", "n"}, nullptr},
