@@ -157,11 +157,14 @@ bool Resolve(const std::vector<std::string>& names, Columns* columns, std::strin
 // its SecretData column.
 std::string Missing(const Columns& columns)
 {
-    std::string missing;
+    std::vector<std::string> fields;
     for (Field f : {kUrl, kUserName, kPassword}) {
         if (columns.of[f] < 0 && (f == kUrl || columns.secretData < 0))
-            missing += std::string(missing.empty() ? "" : ", ") + kFieldNames[f];
+            fields.push_back(kFieldNames[f]);
     }
+    std::string missing;
+    for (size_t i = 0; i < fields.size(); ++i)
+        missing += (i == 0 ? "" : i + 1 == fields.size() ? " or " : ", ") + fields[i];
     return missing;
 }
 
