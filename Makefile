@@ -3,7 +3,7 @@
 #                the Windows tests under Wine
 #   make run     builds Kestal.exe and opens it under Wine on this display; the records live in
 #                ~/.local/share/password-kestal (KESTAL_HOME), outside the build tree
-#   make install / make uninstall   the launcher password-kestal and a desktop menu entry
+#   make install / make uninstall   the launcher password-kestal, kestal-tool and a desktop menu entry
 #   make screenshots   writes docs/config.png, docs/entry.png, docs/list.png
 #   make e2e     one whole session in the real program, driven by mouse and keyboard
 #   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
@@ -11,7 +11,7 @@
 #   make bench-audit   the table's kestal-tool audit part alone (no Wine)
 #   make dist    writes dist/password-kestal-VERSION-win32.zip
 .PHONY: all deps native windows fuzz-build bench-build test test-native test-windows test-fuzz run \
-        screenshots e2e fuzz bench bench-audit clean install uninstall runnable dist
+        screenshots e2e fuzz bench bench-audit clean install uninstall runnable dist tool
 
 FUZZ_SECONDS ?= 600
 
@@ -76,7 +76,12 @@ runnable: windows
 dist: windows
 	bash scripts/dist.sh
 
-install: runnable
+# kestal-tool for Linux, built for release (no sanitizers) in the bench preset's folder.
+tool: deps
+	cmake --preset bench
+	cmake --build --preset bench -j2 --target kestal-tool
+
+install: runnable tool
 	bash scripts/install.sh install
 
 uninstall:

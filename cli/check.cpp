@@ -37,6 +37,8 @@ int Check(const Options& o)
     std::string databasePath = FileIn(o.folder, kDatabaseName);
     std::error_code error;
     bool hasDatabase = fs::is_regular_file(databasePath, error);
+    if (l.settings == 3 && !hasDatabase)
+        return Fail(o.folder + ": " + SettingsProblem(l.settings));
     if (l.settings != 0 && !hasDatabase)
         return Fail(o.folder + ": " + SettingsProblem(l.settings) + ", and no database file (Kestal.dat)");
     uint32_t count = 0;

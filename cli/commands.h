@@ -15,6 +15,7 @@ struct Options {
     bool force = false;           // export: replace an existing file
     std::string input;            // import: the CSV file
     std::string inputEncoding;    // import: the file's code page when it is not UTF-8
+    std::string columns;          // import: the columns of a file without a header row
     bool dryRun = false;          // import: report only
     bool skipSameSite = false;    // import: skip rows whose website or URL is stored
     bool allowEmptyUrl = false;   // import: take rows without a URL

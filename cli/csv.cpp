@@ -2,7 +2,7 @@
 
 namespace csv {
 
-bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error)
+bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error, char delimiter)
 {
     rows->clear();
     size_t at = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
@@ -33,22 +33,22 @@ bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error)
                         ++line;
                     field.push_back(c);
                 }
-                if (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r') {
+                if (at < text.size() && text[at] != delimiter && text[at] != '\n' && text[at] != '\r') {
                     // Text after the closing quote: the quote and the text are kept as read.
                     field.push_back('"');
-                    while (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r')
+                    while (at < text.size() && text[at] != delimiter && text[at] != '\n' && text[at] != '\r')
                         field.push_back(text[at++]);
                     if (row.oddity.empty())
                         row.oddity = "text after a closing quote was read as it stands";
                 }
             } else {
-                while (at < text.size() && text[at] != ',' && text[at] != '\n' && text[at] != '\r')
+                while (at < text.size() && text[at] != delimiter && text[at] != '\n' && text[at] != '\r')
                     field.push_back(text[at++]);
                 if (field.find('"') != std::string::npos && row.oddity.empty())
                     row.oddity = "a quote inside an unquoted field was read as text";
             }
             row.fields.push_back(field);
-            if (at < text.size() && text[at] == ',') {
+            if (at < text.size() && text[at] == delimiter) {
                 ++at;
                 continue;
             }

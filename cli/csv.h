@@ -19,7 +19,8 @@ struct Row {
 // unquoted field is text; so is a quote that closes a quoted field but is followed by more
 // text before the comma or line end ("a"b is the field a"b). False, with *error saying
 // where, only when a quoted field never ends: every row after it would be swallowed.
-bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error);
+// delimiter is ',' or, for tab-separated text, '\t'.
+bool Parse(const std::string& text, std::vector<Row>* rows, std::string* error, char delimiter = ',');
 
 // A row of fields as a line ending in LF. With quoteAll every field is quoted (KeePassXC's
 // own export); otherwise only the fields that need it (a comma, a quote, a line break, or a

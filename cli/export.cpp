@@ -13,6 +13,7 @@
 #endif
 
 #include "crypto.h"
+#include "console.h"
 #include "folder.h"
 #include "files.h"
 #include "formats.h"
@@ -147,14 +148,19 @@ int Export(const Options& o)
     std::vector<Entry> entries = EntriesOfStore(cp);
     std::string document = format == formats::kKeePassXml ? keepass::Document(entries, formats::kGroup)
                                                           : formats::CsvDocument(format, entries);
-    Warn("the export holds " + std::to_string(entries.size()) +
-         " passwords in clear text: keep it private, and delete it once imported");
+    // The warning follows the passwords out, never a refusal or a failed write.
+    std::string warning = "the export holds " + std::to_string(entries.size()) +
+                          " passwords in clear text: keep it private, and delete it once imported";
     if (toStandardOutput) {
         Out(document);
-        return std::fflush(stdout) == 0 ? status : Fail("standard output could not be written");
+        if (std::fflush(stdout) != 0 || StandardOutputFailed())
+            return Fail("standard output could not be written");
+        Warn(warning);
+        return status;
     }
     std::string why;
     if (!WritePrivateFile(o.output, document, o.force, &why))
         return Fail(o.output + " was not written: " + why);
+    Warn(warning);
     return status;
 }

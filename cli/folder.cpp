@@ -80,6 +80,29 @@ std::string WindowsForm(const std::string& folder)
 #endif
 }
 
+std::string ShellQuoted(const std::string& word)
+{
+#ifdef _WIN32
+    // cmd.exe and PowerShell both take a path in double quotes, which a path cannot hold.
+    if (!word.empty() && word.find_first_of(" \t&()[]{}^=;!'+,`~%$@#") == std::string::npos)
+        return word;
+    return "\"" + word + "\"";
+#else
+    if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                                "_-./:@%+=,") == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+#endif
+}
+
+std::string Suggested(const std::string& command, const std::string& folder)
+{
+    return "kestal-tool " + command + " " + ShellQuoted(folder);
+}
+
 std::string FieldText(const char* field, size_t size)
 {
     return std::string(field, strnlen(field, size - 1));
@@ -123,7 +146,9 @@ std::string SettingsProblem(int code)
 {
     if (code == -1)
         return "the folder's path is too long for the program";
-    if (code >= 1 && code <= 3)
+    if (code == 3)
+        return "no such folder"; // the path to the settings file ends before it (or is not a folder)
+    if (code >= 1 && code <= 2)
         return "no settings file (KSys.dat)";
     if (code == 13)
         return "KSys.dat counts more than 1024 records; the program refuses it";
@@ -162,7 +187,7 @@ bool LoadForReading(const Options& o, charset::CodePage* cp, int* status)
         Warn(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
              " records, but Kestal.dat holds " + std::to_string(whole) + " whole ones" +
              (size % kRecordSize != 0 ? " and a partial one of " + std::to_string(size % kRecordSize) + " bytes" : "") +
-             "; only the whole ones are used (see 'kestal-tool check')");
+             "; only the whole ones are used (see: " + Suggested("check", o.folder) + ")");
         SettingsBlock.count = (uint32_t)whole; // in memory only: list and export save nothing
         *status = 1;
     }

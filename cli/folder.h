@@ -28,6 +28,11 @@ std::string FileIn(const std::string& folder, const char* name);
 // The folder as the program writes it into its settings: absolute, with a trailing
 // backslash; on Linux in Wine's form, on the Z: drive that Wine maps to "/".
 std::string WindowsForm(const std::string& folder);
+// A word as the user's shell reads it back: quoted when it holds anything but letters,
+// digits and the harmless punctuation of paths (a folder with a space, a quote, a '$').
+std::string ShellQuoted(const std::string& word);
+// A command the tool suggests, for the folder given: "kestal-tool recover '/my folder'".
+std::string Suggested(const std::string& command, const std::string& folder);
 // The text of a record field, cut at its terminator or at the field's last byte, as the
 // program reads it.
 std::string FieldText(const char* field, size_t size);

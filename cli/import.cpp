@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "csv.h"
+#include "csv_import.h"
 #include "folder.h"
 #include "folder_name.h"
 #include "input_text.h"
 #include "files.h"
 #include "formats.h"
-#include "header.h"
 #include "import_rules.h"
 #include "record_store.h"
 #include "text.h"
@@ -35,28 +34,25 @@ int Import(const Options& o)
     std::string utf8, error;
     if (!InputAsUtf8(text.str(), o.inputEncoding, &utf8, &error))
         return Fail(o.input + ": " + error);
-    std::vector<csv::Row> rows;
-    if (!csv::Parse(utf8, &rows, &error))
-        return Fail(o.input + ": " + error);
-    if (rows.empty())
-        return Fail(o.input + ": empty");
-    header::Columns columns;
-    if (!header::Map(rows[0].fields, &columns, &error))
-        return Fail(o.input + ": " + error);
     if (!o.format.empty()) {
         // --format names what the user expects the file to be: a check, never a layout.
         formats::Format format = formats::ByName(o.format);
         if (format == formats::kUnknown || format == formats::kKeePassXml || format == formats::kKdbx)
             return Fail("unknown import format '" + o.format +
                         "' (keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv)");
-        if (!formats::HeaderFits(format, rows[0].fields))
-            return Fail(o.input + ": the header is not one that " + o.format + " files have");
     }
+    csv_import::Request request;
+    request.columns = o.columns;
+    request.format = o.format;
+    std::vector<import_rules::Item> items;
+    std::vector<std::string> fileReports;
+    if (!csv_import::Read(utf8, request, &items, &fileReports, &error))
+        return Fail(o.input + ": " + error);
 
     // The database as the program would have it: settings first, then the records they count.
     Loaded l = Load(o);
     bool hadSettings = l.settings == 0;
-    if (l.settings > 3 || l.settings < 0)
+    if (l.settings >= 3 || l.settings < 0) // 3: no such folder
         return Fail(o.folder + ": " + SettingsProblem(l.settings));
     // The settings must name this folder, in the bytes the program reads, or the program
     // would never show what is imported here.
@@ -65,8 +61,8 @@ int Import(const Options& o)
         return Fail(o.folder + ": " + why + "; nothing imported");
     if (hadSettings && !::SameFolder(l.namedFolder.c_str(), folderBytes.c_str()))
         return Fail(o.folder + ": KSys.dat names the database folder " + cp.ToUtf8(l.namedFolder) +
-                    ", where the program would look for the records instead; nothing imported. 'kestal-tool "
-                    "recover " + o.folder + "' makes the settings name this folder");
+                    ", where the program would look for the records instead; nothing imported. " +
+                    Suggested("recover", o.folder) + " makes the settings name this folder");
     if (!hadSettings) {
         ResetStore();
         UseFolder(o.folder);
@@ -74,24 +70,26 @@ int Import(const Options& o)
     if (SettingsBlock.count > 0 && l.database != 0)
         return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
                     " records, but Kestal.dat cannot be read (error " + std::to_string(l.database) +
-                    "); see 'kestal-tool check'");
+                    "); see: " + Suggested("check", o.folder));
     // A Kestal.dat shorter than the count: the load filled the missing bytes with zeros, and
     // a save would make blank and cut records real ones.
     if (SettingsBlock.count > 0 && l.database == 0 && DatabaseBytesRead < SettingsBlock.count * (uint32_t)kRecordSize)
         return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
                     " records, but Kestal.dat holds only " + std::to_string(DatabaseBytesRead) +
-                    " bytes of them; nothing imported. See 'kestal-tool check' and 'kestal-tool recover'");
+                    " bytes of them; nothing imported. See: " + Suggested("check", o.folder) + ", and " +
+                    Suggested("recover", o.folder));
     if (DatabaseChangedOnDisk())
-        return Fail(o.folder + ": Kestal.dat holds records the settings do not count; see 'kestal-tool check' "
-                               "and 'kestal-tool recover'");
+        return Fail(o.folder + ": Kestal.dat holds records the settings do not count; see: " +
+                    Suggested("check", o.folder) + ", and " + Suggested("recover", o.folder));
 
     import_rules::Choices choices;
     choices.skipSameSite = o.skipSameSite;
     choices.allowEmptyUrl = o.allowEmptyUrl;
     choices.allowEmptyUser = o.allowEmptyUser;
     import_rules::Tally tally;
-    for (size_t i = 1; i < rows.size(); ++i)
-        import_rules::ImportRow(rows[i], columns, cp, choices, &tally);
+    for (const import_rules::Item& item : items)
+        import_rules::ImportItem(item, cp, choices, &tally);
+    tally.reports.insert(tally.reports.end(), fileReports.begin(), fileReports.end());
     for (const std::string& report : tally.reports)
         Report(report);
     int imported = tally.imported, skipped = tally.skipped;
@@ -118,7 +116,8 @@ int Import(const Options& o)
         result = WriteWholeFile(settingsPath.c_str(), &SettingsBlock, kSettingsFileSize);
         if (result != 0)
             return Fail(o.folder + ": Kestal.dat was saved but KSys.dat was not (write error " +
-                        std::to_string(result) + "); 'kestal-tool recover' makes the program count them");
+                        std::to_string(result) + "); " + Suggested("recover", o.folder) +
+                        " makes the program count them");
     }
     // Said once the records are on disk: a save that fails never follows "N imported".
     Say(summary);

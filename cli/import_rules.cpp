@@ -1,5 +1,6 @@
 #include "import_rules.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "formats.h"
@@ -51,11 +52,6 @@ bool Convert(const std::string& utf8, const charset::CodePage& cp, std::string* 
     return true;
 }
 
-bool EqualsFolded(const std::string& text, const char* lower)
-{
-    return header::Folded(text) == lower;
-}
-
 // A stored field, up to its terminator or its last byte, holds exactly text.
 bool Holds(const char* field, size_t size, const std::string& text)
 {
@@ -75,68 +71,42 @@ uint32_t SameLogin(const std::string& url, const std::string& userName, const st
     return kNoRecord;
 }
 
-// Why a row holds no login the program could use, or empty: Bitwarden's notes, cards and
-// identities, LastPass's secure notes, Firefox's entry for its own account.
-std::string NotALogin(const csv::Row& row, const header::Columns& columns, const std::string& text)
+// Spaces the left-out characters leave at the edges of a text: "🔑 Key" keeps "Key",
+// not " Key". Spaces the file itself put there stay.
+void TrimLeftOut(const std::string& original, std::string* bytes)
 {
-    std::string url = OneLine(text); // as it would be stored, so that a line break cannot hide it
-    if (columns.type >= 0 && columns.type < (int)row.fields.size()) {
-        const std::string& type = row.fields[columns.type];
-        if (!type.empty() && !EqualsFolded(type, "login"))
-            return "not a login (type \"" + type + "\")";
-    }
-    if (EqualsFolded(url, "http://sn"))
-        return "a LastPass secure note, not a login";
-    if (header::Folded(url).compare(0, 24, "chrome://firefoxaccounts") == 0)
-        return "Firefox's own account entry, not a login";
-    return "";
+    if (original.empty())
+        return;
+    if (original.back() != ' ')
+        bytes->erase(bytes->find_last_not_of(' ') + 1); // npos + 1: all of it
+    if (original.front() != ' ')
+        bytes->erase(0, std::min(bytes->find_first_not_of(' '), bytes->size()));
 }
 
 } // namespace
 
-void ImportRow(const csv::Row& row, const header::Columns& columns, const charset::CodePage& cp,
-               const Choices& choices, Tally* tally)
+void ImportItem(const Item& item, const charset::CodePage& cp, const Choices& choices, Tally* tally)
 {
-    if (row.fields.size() == 1 && row.fields[0].empty())
-        return; // a blank line
-    std::string at = "line " + std::to_string(row.line) + ": ";
+    std::string at = item.where + ": ";
     auto skip = [&](const std::string& why) {
-        if (!row.oddity.empty())
-            tally->reports.push_back(at + row.oddity);
+        if (!item.oddity.empty())
+            tally->reports.push_back(at + item.oddity);
         tally->reports.push_back(at + "skipped: " + why);
         ++tally->skipped;
     };
-    std::vector<std::string> notes; // changes made to a row that is imported
-    if (!row.oddity.empty())
-        notes.push_back(row.oddity);
+    std::vector<std::string> notes; // changes made to an entry that is imported
+    if (!item.oddity.empty())
+        notes.push_back(item.oddity);
+    notes.insert(notes.end(), item.changes.begin(), item.changes.end());
 
     std::string text[header::kFieldCount];
-    for (int f = 0; f < header::kFieldCount; ++f) {
-        int column = columns.of[f];
-        if (column >= 0 && column < (int)row.fields.size())
-            text[f] = row.fields[column]; // a short row leaves its missing fields empty
-    }
-    // Bitwarden joins several URIs with commas: the first is the record's, the rules apply to it.
-    if (columns.joinedUris && text[header::kUrl].find(',') != std::string::npos) {
-        std::string& url = text[header::kUrl];
-        notes.push_back("the first of several URIs was kept; not kept: " + url.substr(url.find(',') + 1));
-        url.erase(url.find(','));
-    }
-    std::string why = NotALogin(row, columns, text[header::kUrl]);
-    if (!why.empty()) {
-        skip(why);
+    for (int f = 0; f < header::kFieldCount; ++f)
+        text[f] = item.text[f];
+    if (!item.notALogin.empty()) {
+        skip(item.notALogin);
         return;
     }
-    // A field that spilled over into more columns than the header names means the row's
-    // columns are no longer where the header says: none of them can be trusted.
-    for (size_t i = columns.width; i < row.fields.size(); ++i) {
-        if (!row.fields[i].empty()) {
-            skip(std::to_string(row.fields.size()) + " fields where the header names " +
-                 std::to_string(columns.width) + ": its columns cannot be told apart");
-            return;
-        }
-    }
-    if (columns.of[header::kTitle] < 0)
+    if (!item.titled)
         text[header::kTitle] = formats::HostOf(text[header::kUrl]); // Firefox has no title column
 
     const Field fields[] = {{"website", header::kTitle, WorkingRecord.website, kLongestText, false},
@@ -168,6 +138,8 @@ void ImportRow(const csv::Row& row, const header::Columns& columns, const charse
             skip(std::string(field.name) + " holds characters " + codePage + " cannot hold");
             return;
         }
+        if (leftOut > 0)
+            TrimLeftOut(oneLine, &bytes[f]);
         if (leftOut > 0)
             notes.push_back(std::string(field.name) + ": " + std::to_string(leftOut) +
                             (leftOut == 1 ? " character " : " characters ") + codePage +
@@ -223,7 +195,7 @@ void ImportRow(const csv::Row& row, const header::Columns& columns, const charse
     }
     AppendRecord();
     ++tally->imported;
-    if (!notes.empty())
+    if (!notes.empty() || item.lostFields)
         ++tally->changed;
     for (const std::string& note : notes)
         tally->reports.push_back(at + note);

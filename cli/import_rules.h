@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "charset.h"
-#include "csv.h"
 #include "header.h"
 
 namespace import_rules {
@@ -29,9 +28,22 @@ struct Tally {
 // field's size, terminator included.
 enum { kLongestText = 126, kLongestShortText = 62 };
 
-// Applies the rules to one data row and, when it passes, appends it to the record store as
+// One entry of an imported file as its reader gives it: the five fields as UTF-8 text,
+// whatever the file's layout (a CSV row, a row of field/value pairs, ...).
+struct Item {
+    std::string where;                        // how reports name it: "line 5"
+    std::string text[header::kFieldCount];    // title, URL, user name, password, notes
+    bool titled = true;                       // false: the file has no titles (Firefox); the
+                                              // URL's host becomes the website
+    std::string notALogin;                    // why it holds no login (a note, a card), or empty
+    std::string oddity;                       // how it broke its format's rules, reported always
+    std::vector<std::string> changes;         // what reading it changed, reported when imported
+    bool lostFields = false;                  // the reader left fields of it out (reported once
+                                              // per file by the reader): counted as changed
+};
+
+// Applies the rules to one entry and, when it passes, appends it to the record store as
 // the program's "Add" does (the working record, then AppendRecord).
-void ImportRow(const csv::Row& row, const header::Columns& columns, const charset::CodePage& cp,
-               const Choices& choices, Tally* tally);
+void ImportItem(const Item& item, const charset::CodePage& cp, const Choices& choices, Tally* tally);
 
 } // namespace import_rules

@@ -25,7 +25,7 @@ int List(const Options& o)
             row.push_back(cp.ToUtf8(FieldText(r.password, sizeof(r.password))));
         rows.push_back(row);
     }
-    PrintTable(rows);
+    PrintTable(rows, true); // one line a record, cut to the terminal's width
     if (rows.empty())
         Warn(o.folder + ": no records");
     return status;

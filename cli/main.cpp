@@ -18,6 +18,7 @@
 #include "audit.h"
 #include "commands.h"
 #include "generate.h"
+#include "header.h"
 #include "console.h"
 #include "kdbx.h"
 #include "version.h"
@@ -67,12 +68,16 @@ int main(int argc, char** argv)
                  "kestal-tool");
     app.set_version_flag("--version", std::string("kestal-tool ") + KESTAL_VERSION_TEXT);
     app.require_subcommand(1);
+    app.footer("A FOLDER that does not exist is said to be missing, before anything is read or written. A "
+               "command that a message suggests names the folder, quoted for the shell where it needs it, so "
+               "that it can be pasted as it stands.");
 
     CLI::App* check = app.add_subcommand("check", "report what is wrong with the files; exit 1 when anything is");
     AddFolder(check, &o);
     AddCodePage(check, &o);
 
-    CLI::App* list = app.add_subcommand("list", "one line a record: index, website, URL, user name");
+    CLI::App* list = app.add_subcommand("list", "one line a record: index, website, URL, user name (on a terminal, "
+                                                 "long columns cut to its width)");
     AddFolder(list, &o);
     list->add_flag("--passwords", o.passwords, "show the passwords too");
     AddCodePage(list, &o);
@@ -82,15 +87,28 @@ int main(int argc, char** argv)
     exportCommand->add_option("--format", o.format, kFormatHelp)->required();
     exportCommand->add_option("--output,-o", o.output, kOutputHelp);
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
+    exportCommand->footer("Once the export is written, a warning on standard error says that it holds the "
+                          "passwords in clear text; a refused or failed export gives none.");
     AddCodePage(exportCommand, &o);
 
     CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
-    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")
+    importCommand->footer("The header's names are compared whatever their case; " + header::NamesHelp() +
+                          " (* only when no other column gives that field). An e-mail column gives the user name of rows that have none. Rows of field/value "
+                          "pairs (\"Title\",\"Field\",\"Value\",...,\"Note\") are read by the fields' names. "
+                          "Fields beyond the header's columns are left out, said once for the file, and the rows "
+                          "kept. A file without a header row is refused, quoting none of its fields; --columns "
+                          "names its columns.");
+    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row "
+                                               "(or tab-separated)")
         ->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
                               "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "
                               "firefox-csv (columns are always taken by their names)");
+    importCommand->add_option("--columns", o.columns,
+                              "FILE has no header row: its columns in order, by the header names below (any other "
+                              "name marks a column to ignore), e.g. folder,title,username,password,url,notes")
+        ->option_text("LIST");
     importCommand->add_option("--input-encoding", o.inputEncoding,
                               "FILE's encoding when it is not UTF-8: windows-1250 to windows-1258");
     importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");

@@ -19,6 +19,8 @@ int Recover(const Options& o)
     std::string databasePath = FileIn(o.folder, kDatabaseName);
     std::string settingsPath = FileIn(o.folder, kSettingsName);
     std::error_code error;
+    if (!fs::is_directory(o.folder, error))
+        return Fail(o.folder + ": no such folder");
     if (!fs::is_regular_file(databasePath, error))
         return Fail(o.folder + ": no database file (Kestal.dat) to recover");
     uintmax_t size = fs::file_size(databasePath, error);

@@ -37,14 +37,23 @@ expect 2 "no command" "$tool"
 expect 2 "an unknown option" "$tool" list --colour
 check "one line for a usage error, then the hint" test "$(wc -l <"$work/err")" -le 3
 expect 2 "an unknown code page" "$tool" list --codepage 437
-expect 2 "a folder with no files" "$tool" list "$work/nowhere"
-check "its message names the problem" grep -q "no settings file" "$work/err"
+expect 2 "a folder that is not there" "$tool" list "$work/nowhere"
+check "its message names it as missing" grep -qx "kestal-tool: $work/nowhere: no such folder" "$work/err"
+mkdir "$work/empty"
+expect 2 "a folder with no files" "$tool" list "$work/empty"
+check "its message names the missing file" grep -q "no settings file" "$work/err"
 
 # A database of two records, imported from a browser's CSV.
 printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,\nBank,https://bank.example,bob,pw,\n' >"$work/in.csv"
 mkdir "$work/db"
 expect 2 "import into a folder that is not there" "$tool" import "$work/in.csv" "$work/nowhere"
 check "no summary claims records that were not saved" test ! -s "$work/out"
+check "the folder is named as missing, not as a write error" grep -qx "kestal-tool: $work/nowhere: no such folder" "$work/err"
+for command in check recover audit "export --format browser-csv"; do
+  # shellcheck disable=SC2086 # the words of the command
+  expect 2 "$command of a folder that is not there" "$tool" $command "$work/nowhere"
+  check "$command names it as missing" grep -qx "kestal-tool: $work/nowhere: no such folder" "$work/err"
+done
 expect 0 "import into an empty folder" "$tool" import "$work/in.csv" "$work/db"
 check "the summary line" grep -qx "2 imported, 0 skipped" "$work/out"
 check "the files are private" test "$(stat -c %a "$work/db/Kestal.dat") $(stat -c %a "$work/db/KSys.dat")" = "600 600"
@@ -53,8 +62,10 @@ expect 0 "export to a file" "$tool" export "$work/db" --format browser-csv --out
 check "the export file is its owner's alone" test "$(stat -c %a "$work/out.csv")" = 600
 check "one line on standard error warns of the clear text" grep -q "clear text" "$work/err"
 expect 2 "export over an existing file" "$tool" export "$work/db" --format browser-csv -o "$work/out.csv"
+check "a refused export warns of no clear text" test -z "$(grep "clear text" "$work/err")"
 expect 2 "export without --format" "$tool" export "$work/db"
 expect 2 "export into a missing folder" "$tool" export "$work/db" --format keepass-xml -o "$work/no/such/dir/x.xml"
+check "a failed export warns of no clear text" test -z "$(grep "clear text" "$work/err")"
 check "no partial or temporary file is left" test -z "$(ls "$work/no" 2>/dev/null; ls "$work" | grep '\.tmp$')"
 
 expect 0 "export -o - (in the export's folder)" env -C "$work" "$tool" export "$work/db" --format browser-csv -o -
@@ -74,6 +85,8 @@ check "--passwords shows them" test $? = 0
 if command -v script >/dev/null; then
   script -qc "$tool list $work/db" /dev/null | tr -d '\r' >"$work/tty"
   check "list on a terminal aligns its columns" grep -q '^1  Bank  https://bank.example  bob' "$work/tty"
+  script -qc "stty cols 24; $tool list $work/db" /dev/null | tr -d '\r' >"$work/tty"
+  check "and cuts them to the terminal's width" test "$(sed -n 1p "$work/tty")" = "0  Mail  https://m…  ann"
 fi
 
 expect 0 "check of a sound folder" "$tool" check "$work/db"
@@ -126,6 +139,13 @@ check "writes no settings there" test ! -e "$work/Обзор/KSys.dat"
 cp "$work/Passwörter/KSys.dat" "$work/other/"
 expect 2 "import into a folder whose settings name another" "$tool" import "$work/in.csv" "$work/other"
 check "the message names that folder and recover" grep -q "names the database folder .*Passwörter.*recover" "$work/err"
+mkdir "$work/my folder"
+cp "$work/Passwörter/KSys.dat" "$work/Passwörter/Kestal.dat" "$work/my folder/"
+expect 2 "import into a folder with a space whose settings name another" "$tool" import "$work/in.csv" "$work/my folder"
+suggested=$(grep -o "kestal-tool recover '[^']*'" "$work/err")
+check "the command it suggests is quoted for the shell" test "$suggested" = "kestal-tool recover '$work/my folder'"
+eval "\"\$tool\"${suggested#kestal-tool}" >/dev/null
+check "and runs as it stands" test $? = 0
 check "no database was written" test ! -e "$work/other/Kestal.dat"
 
 # A CSV that is not UTF-8 is reported as such, with its line; --input-encoding reads it.
@@ -150,8 +170,13 @@ expect 0 "check of a folder with a second account" "$tool" check "$work/accounts
 check "the second account is a note" grep -q "^note: record 1: same website or URL as record 0" "$work/out"
 check "not a finding" grep -qx "no findings (1 note)" "$work/out"
 printf 'Mail,https://mail.example,ann,s3cret,\n' >"$work/headless.csv"
+mkdir "$work/headless"
 expect 2 "a file without a header" "$tool" import "$work/headless.csv" "$work/accounts"
-check "names the columns it found" grep -q '"https://mail.example"' "$work/err"
+check "quotes none of its fields" test -z "$(grep -e mail.example -e s3cret -e ann "$work/err")"
+check "names the columns a header needs and --columns" grep -q "URL, user name or password column.*--columns LIST" "$work/err"
+expect 0 "the same file with --columns" "$tool" import "$work/headless.csv" "$work/headless" \
+  --columns title,url,username,password,notes
+check "its first row is a login" grep -qx "1 imported, 0 skipped" "$work/out"
 expect 2 "--format that the header does not match" "$tool" import "$work/accounts.csv" "$work/accounts" --format bitwarden-csv
 check "nothing was added" test "$(stat -c %s "$work/accounts/Kestal.dat")" = 1024
 

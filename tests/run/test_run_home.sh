@@ -137,6 +137,8 @@ mkdir -p "$fake"
 listing() { (cd "$fake" && find . -path ./.local/share/password-kestal -prune -o \( -type f -o -type l \) -print | sort); }
 empty=$(listing)
 HOME="$fake" XDG_DATA_HOME= bash "$root/scripts/install.sh" install >/dev/null
+# kestal-tool beside the launcher: the README's way out runs it from there.
+"$fake/.local/bin/kestal-tool" --version >/dev/null || fail "make install put no working kestal-tool beside the launcher"
 desktop="$fake/.local/share/applications/password-kestal.desktop"
 desktop-file-validate "$desktop" || fail "desktop-file-validate refused $desktop"
 save_once env -u KESTAL_HOME -u KESTAL_EXE HOME="$fake" XDG_DATA_HOME= gio launch "$desktop"
