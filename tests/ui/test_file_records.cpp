@@ -223,7 +223,10 @@ TEST_F(FileRecordsTest, AFolderChosenWithBrowseIsSavedOrAskedAboutAtClose)
     Browse(other.Path());
     EXPECT_EQ(0, RecordsUnsaved());
     // A folder whose path leaves no room for the file names is refused.
-    std::string deep = other.Path() + std::string(244 - other.Path().size(), 'd'); // 244 characters
+    std::string deep = other.Path();
+    while (deep.size() + 41 < 244)
+        deep += std::string(40, 'd') + "\\";
+    deep += std::string(244 - deep.size(), 'e'); // 244 characters
     MakeFolder(deep);
     Browse(deep);
     EXPECT_EQ("The selected folder path is too long", OnlyBoxText());

@@ -49,13 +49,70 @@ static std::string SelectedName(HWND picker)
     return name;
 }
 
-// Under Wine a selection sent right after the picker opens is sometimes ignored: keep
-// sending it until the tree's selected item is the folder, then confirm.
+// Selects, below the item selected now, the folder of path whose name is the selected
+// item's, then the folders below it one name at a time, as a user opens them in the tree.
+// Returns true when the whole path is selected.
+static bool OpenDownByNames(HWND picker, const std::string& path)
+{
+    HWND tree = FindChildOfClass(picker, "SysTreeView32");
+    HTREEITEM item = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    std::string selected = SelectedName(picker);
+    std::vector<std::string> parts;
+    std::string rest = path;
+    while (!rest.empty() && rest.back() == '\\')
+        rest.pop_back();
+    while (!rest.empty() && lstrcmpiA(LeafName(rest).c_str(), selected.c_str()) != 0) {
+        parts.insert(parts.begin(), LeafName(rest));
+        size_t slash = rest.find_last_of('\\');
+        rest = slash == std::string::npos ? "" : rest.substr(0, slash);
+    }
+    if (rest.empty() || item == NULL)
+        return false;
+    for (const std::string& part : parts) {
+        SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)item);
+        HTREEITEM child = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, (LPARAM)item);
+        for (; child != NULL; child = (HTREEITEM)SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, (LPARAM)child)) {
+            char name[MAX_PATH] = "";
+            TVITEMA data = {};
+            data.mask = TVIF_TEXT;
+            data.hItem = child;
+            data.pszText = name;
+            data.cchTextMax = sizeof(name);
+            SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&data);
+            if (lstrcmpiA(name, part.c_str()) == 0)
+                break;
+        }
+        if (child == NULL)
+            return false;
+        item = child;
+    }
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+    return true;
+}
+
+// Points the picker at the folder and confirms. Under Wine a selection sent to a picker
+// whose tree was already opened (by the program's own selection of its starting folder,
+// or by an earlier try) is sometimes not found, although the folder's item is in the tree:
+// Wine matches the tree's items by the whole item identifier, file times included. Then
+// the nearest folder above it that the selection finds is selected, and the rest of the
+// way is opened by the names the tree shows, as a user clicks through it.
 static void CALLBACK PickTick(HWND picker, UINT, UINT_PTR, DWORD)
 {
     BoxAnswerer* self = BoxAnswerer::current;
-    SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, (LPARAM)self->pickTarget_.c_str());
-    bool selected = LeafName(self->pickTarget_) == SelectedName(picker);
+    const std::string& target = self->pickTarget_;
+    SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, (LPARAM)target.c_str());
+    bool selected = LeafName(target) == SelectedName(picker);
+    for (std::string above = target; !selected && self->pickTries_ >= 3 && !above.empty();) {
+        while (!above.empty() && above.back() == '\\')
+            above.pop_back();
+        size_t slash = above.find_last_of('\\');
+        above = slash == std::string::npos ? "" : above.substr(0, slash);
+        SendMessageA(picker, BFFM_SETSELECTIONA, TRUE, (LPARAM)above.c_str());
+        if (!above.empty() && LeafName(above) == SelectedName(picker))
+            selected = OpenDownByNames(picker, target) && LeafName(target) == SelectedName(picker);
+        if (!above.empty() && LeafName(above) == SelectedName(picker))
+            break;
+    }
     if (selected || ++self->pickTries_ > 100) {
         KillTimer(picker, kPickTimer);
         PostMessageA(picker, WM_COMMAND, MAKEWPARAM(selected ? IDOK : IDCANCEL, BN_CLICKED), 0);
