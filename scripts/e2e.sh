@@ -99,9 +99,11 @@ shot list
 at 48 15 # the "Configuration" tab
 at 459 98 # Browse
 sleep 1
-# The picker opens on the Desktop, which this prefix keeps in the work folder's home;
-# Enter presses OK.
+# The picker opens at the folder in use, the program folder; Home goes to the top of its
+# tree, the Desktop, which this prefix keeps in the work folder's home; Enter presses OK.
 shot picker
+xdotool key Home
+sleep 0.3
 xdotool key Return
 sleep 0.5
 at 149 262 # Save Configuration
@@ -119,7 +121,7 @@ sleep 0.3
 [ "$(stat -c %s "$work/home/Kestal.dat")" = 1536 ] || fail "the chosen folder's Kestal.dat is not 3 x 512 bytes"
 [ "$(od -An -tu4 -N4 "$work/home/KSys.dat" | tr -d ' ')" = 3 ] || fail "the chosen folder's count is not 3"
 cmp -s "$work/home/KSys.dat" "$work/program/KSys.dat" || fail "the settings beside the program do not follow the records"
-at 153 435 # Quit: nothing was added, so nothing is saved
+at 153 435 # Quit: the records were saved into the chosen folder, so nothing is saved
 wait_closed
 
 echo "e2e: third start, from the chosen folder; open a row, delete it, close with the close box"

@@ -5,6 +5,7 @@
 #include "fields.h"
 #include "files.h"
 #include "ids.h"
+#include "main_window.h"
 #include "messages.h"
 #include "pages.h"
 #include "record_store.h"
@@ -82,18 +83,36 @@ void EndFolderPicker()
     FolderPicker.comStarted = 0;
 }
 
-// Sets the picker's title bar; called for every message the picker sends.
+// What the picker's callback needs: its title, and the folder it opens at.
+struct PickerStart {
+    const char* caption; // the picker's title bar
+    const char* folder;  // selected when the picker opens; NULL or empty for none
+};
+
+// Sets the picker's title bar, called for every message the picker sends, and selects the
+// starting folder once the picker is up.
 static int CALLBACK BrowseCallback(HWND window, UINT message, LPARAM parameter, LPARAM data)
 {
-    (void)message;
     (void)parameter;
-    return SetWindowTextA(window, (const char*)data);
+    const PickerStart* start = (const PickerStart*)data;
+    if (message == BFFM_INITIALIZED && start->folder != NULL && start->folder[0] != 0) {
+        // The shell names folders without a trailing backslash, except a drive's root.
+        char folder[MAX_PATH];
+        lstrcpynA(folder, start->folder, sizeof(folder));
+        int length = lstrlenA(folder);
+        if (length > 3 && folder[length - 1] == '\\')
+            folder[length - 1] = 0;
+        SendMessageA(window, BFFM_SETSELECTIONA, TRUE, (LPARAM)folder);
+    }
+    return SetWindowTextA(window, start->caption);
 }
 
-int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction)
+int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction,
+                    const char* startFolder)
 {
     if (!PrepareFolderPicker())
         return -1;
+    PickerStart start = {caption, startFolder};
     BROWSEINFOA info = {};
     info.hwndOwner = owner;
     info.pidlRoot = NULL;
@@ -101,7 +120,7 @@ int BrowseForFolder(HWND owner, char* destination, const char* caption, const ch
     info.lpszTitle = instruction;
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
     info.lpfn = BrowseCallback;
-    info.lParam = (LPARAM)caption;
+    info.lParam = (LPARAM)&start;
     info.iImage = 0;
     LPITEMIDLIST list = FolderPicker.browse(&info);
     int chosen = 0;
@@ -121,21 +140,29 @@ static int FolderFits(const char* folder)
     return lstrlenA(folder) < kFolderSize && JoinPath(folder, "Kestal.dat", path, sizeof(path)) == 0;
 }
 
-// Lets the user choose the database folder; later loads and saves use it.
+void ShowDatabaseFolder(HWND page)
+{
+    SetDlgItemTextA(page, IDC_CONFIG_PATH, SettingsBlock.folder);
+}
+
+// Lets the user choose the database folder, starting from the one in use; later loads and
+// saves use it. A folder other than the records' own is a change that closing saves.
 static void OnBrowse(HWND page)
 {
     char chosen[MAX_PATH + 1] = "";
-    int picked = BrowseForFolder(page, chosen, "Select folder for database", "Select A Folder");
+    int picked = BrowseForFolder(page, chosen, "Select folder for database", "Select A Folder", SettingsBlock.folder);
     if (picked < 0)
         ShowMessage(page, "The folder picker could not be opened");
     if (picked > 0 && chosen[0] != 0) {
-        if (FolderFits(chosen))
+        if (FolderFits(chosen)) {
             CopyText(chosen, SettingsBlock.folder, kFolderSize);
-        else
+            NoteFolderChosen();
+        } else {
             ShowMessage(page, "The selected folder path is too long");
+        }
     }
     if (SettingsBlock.folder[0] != 0)
-        SetDlgItemTextA(page, IDC_CONFIG_PATH, SettingsBlock.folder);
+        ShowDatabaseFolder(page);
 }
 
 // Takes the new password only when both entries agree and can be stored as typed.

@@ -13,6 +13,7 @@
 #include "pages.h"
 #include "version.h"
 #include "record_store.h"
+#include "text.h"
 #include "views.h"
 
 WindowState Window;
@@ -95,42 +96,64 @@ static const int kEntryFields[] = {IDC_ENTRY_WEBSITE, IDC_ENTRY_URL, IDC_ENTRY_U
                                    IDC_ENTRY_REMARKS, 0};
 static const int kConfigFields[] = {IDC_CONFIG_PASSWORD, IDC_CONFIG_CONFIRM, 0};
 
-// Reads the database the settings name and shows it. Only records the file really holds
-// are shown: a missing file, or one shorter than the settings count, never adds blank
-// records that a later save would write.
+// After a read or a save of the whole database in the folder now in use: the records in
+// memory are that folder's, so a folder chosen with Browse is no longer a change to save.
+static void RecordsAreInTheFolderInUse()
+{
+    CopyText(SettingsBlock.folder, Window.recordsFolder, kFolderSize);
+    Window.folderChosen = 0;
+}
+
+int RecordsUnsaved()
+{
+    return ModifiedFlag || Window.folderChosen;
+}
+
+void NoteFolderChosen()
+{
+    Window.folderChosen = !SameFolder(SettingsBlock.folder, Window.recordsFolder);
+}
+
+static const char kMoreThanTheTable[] = "The database file holds more than 1024 records: the first 1024 loaded";
+
+// Reads the database of the folder the settings name and shows it. The file decides which
+// records exist, whatever count the settings name: records saved by another writer (the tool,
+// or a copy of the settings that was not updated) are never hidden, and a missing file or one
+// shorter than the count never adds blank records that a later save would write. The status
+// line says when the count and the file disagree.
 static void LoadAtStartUp(HWND window)
 {
-    uint32_t expected = SettingsBlock.count;
+    uint32_t counted = SettingsBlock.count;
     int result = LoadDatabase();
-    if (result == kErrorFileNotFound || result == kErrorPathNotFound) {
-        SettingsBlock.count = 0;
-        SetStatus("Database file not found: no records loaded");
-        return;
-    }
-    if (result > 3) {
-        // Held by another program, or unreadable: show nothing of it. The file is not
-        // known, so a later save asks before it replaces it.
+    if (result != 0) {
         SettingsBlock.count = 0;
         memset(&RecordStore, 0, sizeof(RecordStore));
-        ShowMessage(window, kLoadError);
+        if (result > 3) {
+            // Held by another program, or unreadable: show nothing of it. The file is not
+            // known, so a later save asks before it replaces it.
+            ShowMessage(window, kLoadError);
+        } else if (counted != 0) {
+            SetStatus("Database file not found: no records loaded");
+        }
         return;
-    }
-    uint32_t held = DatabaseBytesRead;
-    if (held < expected * (uint32_t)kRecordSize) {
-        // A partial last record counts, the bytes it lacks zero.
-        SettingsBlock.count = (held + kRecordSize - 1) / kRecordSize;
-        memset((char*)RecordStore.slots + held, 0, (size_t)expected * kRecordSize - held);
     }
     ShowCurrentRecord(Window.entryPage);
     FillList();
     // The list fill leaves the last record current; the page shows record 0, and what the
     // page shows is what Delete and the arrows act on.
     RecordStore.current = 0;
-    if (SettingsBlock.count < expected) {
-        char text[64];
-        wsprintfA(text, "Database file holds only %u records", (unsigned)SettingsBlock.count);
+    uint32_t held = SettingsBlock.count;
+    char text[96];
+    if (DatabaseHoldsMore) {
+        SetStatus(kMoreThanTheTable);
+    } else if (held > counted) {
+        wsprintfA(text, "All %u records of the database file loaded; the settings counted %u", (unsigned)held,
+                  (unsigned)counted);
         SetStatus(text);
-    } else {
+    } else if (held < counted) {
+        wsprintfA(text, "Database file holds only %u records", (unsigned)held);
+        SetStatus(text);
+    } else if (held != 0) {
         SetStatus("System record loaded");
     }
 }
@@ -138,8 +161,8 @@ static void LoadAtStartUp(HWND window)
 // The tabs from the left: configuration, entry, list.
 enum { kEntryTab = 1 };
 
-// Creates the pages and tabs, then loads the settings from the program folder and, when
-// they name records, the database from the folder they name.
+// Creates the pages and tabs, then loads the settings from the program folder and the
+// database from the folder they name, and shows that folder.
 static void OnInitDialog(HWND window)
 {
     HINSTANCE module = Window.module;
@@ -163,10 +186,12 @@ static void OnInitDialog(HWND window)
     int result = ProgramFolder(SettingsBlock.folder);
     if (result == 0)
         result = LoadSettings();
-    if (result == 0 && SettingsBlock.count != 0)
+    if (result == 0)
         LoadAtStartUp(window);
     else if (result > 3)
         ShowMessage(window, "Error loading system record");
+    ShowDatabaseFolder(Window.configPage);
+    RecordsAreInTheFolderInUse();
     ModifiedFlag = 0;
 }
 
@@ -211,12 +236,12 @@ static int CopySettingsBesideProgram()
     return 0;
 }
 
-// Saves both files when there are unsaved changes, then closes. A save that fails, or
-// that the user declines, keeps the window open and the changes marked unsaved, so
-// nothing is lost by closing.
+// Saves both files when there are unsaved changes (a folder chosen with Browse among them:
+// the records go there), then closes. A save that fails, or that the user declines, keeps
+// the window open and the changes marked unsaved, so nothing is lost by closing.
 static void OnSaveAndClose(HWND window)
 {
-    if (ModifiedFlag) {
+    if (RecordsUnsaved()) {
         if (!MayReplaceDatabase(window))
             return;
         int result = SaveDatabase();
@@ -237,6 +262,7 @@ static void OnSaveAndClose(HWND window)
         if (!CopySettingsBesideProgram())
             ShowMessage(window, kNotBesideProgram);
         ModifiedFlag = 0;
+        RecordsAreInTheFolderInUse();
     }
     EndDialog(window, 0);
 }
@@ -245,7 +271,7 @@ static void OnSaveAndClose(HWND window)
 // the user answers; without any, the window just closes.
 static void OnClose(HWND window)
 {
-    if (!ModifiedFlag) {
+    if (!RecordsUnsaved()) {
         EndDialog(window, 0);
         return;
     }
@@ -272,13 +298,15 @@ static void OnSaveDatabase(HWND window)
     } else {
         ShowMessage(window, "Database saved");
         CopySettingsBesideProgram();
+        RecordsAreInTheFolderInUse();
     }
 }
 
-// Reads the database again with the count in memory. Records not yet saved would be
-// replaced, so the user is asked first. After a load the page and the list show what was
-// read: Delete acts on the record shown, and that must be the record in memory. What was
-// read is what the file holds, so nothing is left unsaved.
+// Reads every record the database file of the folder in use holds. Records not yet saved
+// would be replaced, so the user is asked first; a folder just chosen with Browse is not
+// asked about, since loading its records is what choosing it is for. After a load the page
+// and the list show what was read: Delete acts on the record shown, and that must be the
+// record in memory. What was read is what the file holds, so nothing is left unsaved.
 static void OnLoadDatabase(HWND window)
 {
     if (ModifiedFlag &&
@@ -289,10 +317,25 @@ static void OnLoadDatabase(HWND window)
         FillListKeepingCurrent();
         ShowCurrentRecord(Window.entryPage);
         ModifiedFlag = 0;
+        RecordsAreInTheFolderInUse();
+        // What the status line said of the records loaded before no longer holds.
+        SetStatus(DatabaseHoldsMore ? kMoreThanTheTable : "");
         ShowMessage(window, "Database loaded into memory");
     } else if (result > 3) {
         ShowMessage(window, kLoadError);
     }
+}
+
+// Takes the database folder and the password from the settings file of the folder in use.
+// The records in memory and their count stay as they are: the count of a settings file
+// only reports the records of its database file, which are not the ones in memory.
+static void OnLoadSettings()
+{
+    uint32_t count = SettingsBlock.count;
+    int result = LoadSettings();
+    SettingsBlock.count = count;
+    if (result == 0)
+        ShowDatabaseFolder(Window.configPage);
 }
 
 // Saves the settings on their own, with the count of the records on disk (see
@@ -366,7 +409,7 @@ static void OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
         break;
     case IDC_CMD_LOAD_SETTINGS:
     case IDM_FILE_LOAD_SETTINGS:
-        LoadSettings();
+        OnLoadSettings();
         break;
     case IDC_CMD_SAVE_SETTINGS:
     case IDM_FILE_SAVE_SETTINGS:

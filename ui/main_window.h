@@ -4,12 +4,16 @@
 
 #include <windows.h>
 
+#include "record_store.h"
+
 struct WindowState {
     HINSTANCE module; // creates every dialog
     HWND configPage;  // template 102, shown at start-up
     HWND entryPage;   // template 103
     HWND listPage;    // template 104
     HWND statusLine;  // control 1102
+    char recordsFolder[kFolderSize]; // where the records in memory were last read from or saved to
+    int folderChosen; // 1 while a folder chosen with Browse has not received the records
 };
 
 extern WindowState Window;
@@ -17,6 +21,15 @@ extern WindowState Window;
 // The main window's dialog procedure (template 101). The page shown is kept in the
 // window's user data.
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// 1 when closing now would lose something: records added or deleted and not yet saved, or
+// a folder chosen with Browse that the records have not been saved into (the choice would
+// be forgotten, and the next start would open the old folder).
+int RecordsUnsaved();
+
+// Notes the folder now in the settings block as chosen with Browse: a change not yet saved
+// unless the records in memory were read from or saved to that folder.
+void NoteFolderChosen();
 
 // Selects the entry page's tab and shows that page, as a click on the tab does.
 void ShowEntryPage();

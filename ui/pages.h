@@ -16,11 +16,16 @@ HMODULE LoadSystemLibrary(const char* name);
 // otherwise. Called once the main window is gone.
 void EndFolderPicker();
 
-// Opens the shell's folder picker with caption in its title bar and instruction above the
-// tree. Writes the chosen folder (up to MAX_PATH bytes) into destination and returns 1, or
-// returns 0 (cancelled) or -1 (the picker's libraries could not be loaded) and leaves
-// destination alone.
-int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction);
+// Opens the shell's folder picker with caption in its title bar, instruction above the
+// tree, and startFolder selected (none when NULL or empty). Writes the chosen folder (up to
+// MAX_PATH bytes) into destination and returns 1, or returns 0 (cancelled) or -1 (the
+// picker's libraries could not be loaded) and leaves destination alone.
+int BrowseForFolder(HWND owner, char* destination, const char* caption, const char* instruction,
+                    const char* startFolder);
+
+// Shows the database folder in use, the settings block's, in the configuration page's
+// "Database Path" field.
+void ShowDatabaseFolder(HWND configPage);
 
 // Opens the list's selected row (the focused one when none is selected) on the entry page.
 void OpenSelectedRow();

@@ -24,17 +24,21 @@ protected:
         Click(page, 2011);
     }
     // Opens the picker with "Browse"; the picker is answered with folder ("" cancels).
-    void Browse(const std::string& folder)
+    // Returns the name of the folder the picker had selected as it opened.
+    std::string Browse(const std::string& folder)
     {
         boxes.QueueFolder(folder);
         Click(page, 2004);
         std::vector<PickerSeen> pickers = boxes.TakePickers();
-        ASSERT_EQ(1u, pickers.size());
+        EXPECT_EQ(1u, pickers.size());
+        if (pickers.size() != 1)
+            return "";
         EXPECT_EQ("Select folder for database", pickers[0].caption);
         bool instruction = false;
         for (const std::string& t : pickers[0].texts)
             instruction = instruction || t == "Select A Folder";
         EXPECT_TRUE(instruction);
+        return pickers[0].selected;
     }
     HWND page = NULL;
 };
@@ -131,6 +135,18 @@ TEST_F(ConfigPageTest, ChosenFolderIsUsedBySaveConfiguration)
     EXPECT_TRUE(Exists(data.File("KSys.dat")));
     EXPECT_FALSE(Exists(SettingsPath()));
     EXPECT_EQ(0, std::memcmp(ReadBytes(data.File("KSys.dat")).data(), &SettingsBlock, 320));
+}
+
+// The picker opens at the folder in use: the program folder at a first start, then the folder
+// chosen last.
+TEST_F(ConfigPageTest, PickerOpensAtTheFolderInUse)
+{
+    EXPECT_EQ(LeafName(program), Browse(""));
+    std::string chosen = data.Path();
+    chosen.pop_back();
+    Browse(chosen);
+    EXPECT_EQ(LeafName(chosen), Browse(""));
+    EXPECT_EQ(chosen, std::string(SettingsBlock.folder));
 }
 
 TEST_F(ConfigPageTest, FolderTooLongForTheFilesIsRefused)

@@ -184,22 +184,23 @@ TEST_F(KeyboardTest, TypingAfterAMouseTabSwitchLandsInTheShownPage)
 {
     StartShown();
     EXPECT_EQ(Item(Window.configPage, 2003), GetFocus());
+    const std::string folder = Text(Window.configPage, 2003); // the folder in use
 
     ClickTab(1);
     ASSERT_TRUE(IsWindowVisible(Window.entryPage));
     EXPECT_EQ(Item(Window.entryPage, 3001), GetFocus());
     Type("hi");
     EXPECT_EQ("hi", Text(Window.entryPage, 3001)); // the Website field, the first Tab stop
-    EXPECT_EQ("", Text(Window.configPage, 2003));
+    EXPECT_EQ(folder, Text(Window.configPage, 2003));
 
     ClickTab(2);
     EXPECT_EQ(Item(Window.listPage, 4001), GetFocus());
 
-    // The database path only shows the folder Browse chose: typing there changes nothing.
+    // The database path only shows the folder in use: typing there changes nothing.
     ClickTab(0);
     EXPECT_EQ(Item(Window.configPage, 2003), GetFocus());
     Type("ab");
-    EXPECT_EQ("", Text(Window.configPage, 2003));
+    EXPECT_EQ(folder, Text(Window.configPage, 2003));
     EXPECT_EQ("hi", Text(Window.entryPage, 3001));
 }
 

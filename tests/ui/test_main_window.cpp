@@ -12,13 +12,6 @@ namespace {
 
 class MainWindowTest : public WindowTest {
 protected:
-    // Start-up with a settings file naming the test database folder and these records.
-    void StartWith(const std::vector<std::string>& websites)
-    {
-        WriteSettingsFile(program, (uint32_t)websites.size(), data.Path());
-        WriteDatabaseFile(data.Path(), websites);
-        Start();
-    }
     // An unsaved add, as the entry page makes it.
     void AddUnsaved(const char* website)
     {
@@ -36,6 +29,7 @@ TEST_F(MainWindowTest, FirstStartWithoutSettingsShowsNothing)
     EXPECT_EQ(0, ListRowCount());
     EXPECT_EQ("", StatusLineText(main));
     EXPECT_EQ(program, std::string(SettingsBlock.folder));
+    EXPECT_EQ(program, Text(Window.configPage, 2003)) << "the folder in use is shown";
     EXPECT_TRUE(IsWindowVisible(Window.configPage));
     EXPECT_FALSE(IsWindowVisible(Window.entryPage));
     EXPECT_FALSE(IsWindowVisible(Window.listPage));
@@ -106,15 +100,41 @@ TEST_F(MainWindowTest, StartWithThreeRecordsFillsBothPages)
     EXPECT_EQ(0, ModifiedFlag);
 }
 
-TEST_F(MainWindowTest, StartWithCountZeroReadsNoDatabase)
+// The database file decides which records exist; the settings' count only reports them,
+// and the status line says when the two disagree.
+TEST_F(MainWindowTest, StartUpShowsEveryRecordTheFileHoldsWhateverTheCount)
 {
-    WriteSettingsFile(program, 0, data.Path());
-    WriteDatabaseFile(data.Path(), {"present"});
-    Start();
-    EXPECT_TRUE(boxes.Take().empty());
-    EXPECT_EQ("", StatusLineText(main));
-    EXPECT_STREQ("", RecordStore.slots[0].website);
-    EXPECT_EQ(0, ListRowCount());
+    const struct {
+        uint32_t counted;
+        int records; // in the file; -1 for no file
+        const char* status;
+    } cases[] = {
+        {2, 5, "All 5 records of the database file loaded; the settings counted 2"},
+        {0, 1, "All 1 records of the database file loaded; the settings counted 0"},
+        {3, 2, "Database file holds only 2 records"},
+        {2, 2, "System record loaded"},
+        {0, 0, ""},
+        {0, -1, ""},
+        {1, -1, "Database file not found: no records loaded"},
+    };
+    const char* names[] = {"a", "b", "c", "d", "e"};
+    for (const auto& c : cases) {
+        RemovePath(data.File("Kestal.dat"));
+        WriteSettingsFile(program, c.counted, data.Path());
+        if (c.records >= 0)
+            WriteDatabaseFile(data.Path(), std::vector<std::string>(names, names + c.records));
+        Restart();
+        SCOPED_TRACE(std::to_string(c.counted) + " counted, " + std::to_string(c.records) + " in the file");
+        EXPECT_TRUE(boxes.Take().empty());
+        EXPECT_EQ(c.status, StatusLineText(main));
+        size_t held = c.records < 0 ? 0 : (size_t)c.records;
+        EXPECT_EQ(held, SettingsBlock.count);
+        EXPECT_EQ(std::vector<std::string>(names, names + held), Rows());
+        // Without a file the page stays as at a first start, its count field empty.
+        EXPECT_EQ(c.records < 0 ? "" : std::to_string(held), Text(Window.entryPage, 3019));
+        EXPECT_EQ(held == 0 ? "" : "a", Text(Window.entryPage, 3001));
+        EXPECT_EQ(0, ModifiedFlag);
+    }
 }
 
 TEST_F(MainWindowTest, StartWithAnImpossibleCountLoadsNothing)
@@ -164,19 +184,26 @@ TEST_F(MainWindowTest, SaveDatabaseCommandWhenOnlyTheSettingsFail)
     EXPECT_NE(oldDatabase, ReadBytes(data.File("Kestal.dat")));
 }
 
-TEST_F(MainWindowTest, LoadDatabaseCommandReadsWithTheCountInMemory)
+TEST_F(MainWindowTest, LoadDatabaseCommandReadsEveryRecordOfTheFile)
 {
     StartWith({"a", "b"});
     WriteDatabaseFile(data.Path(), {"x", "y", "z"});
     Command(10003);
     EXPECT_EQ("Database loaded into memory", OnlyBoxText());
-    EXPECT_STREQ("x", RecordStore.slots[0].website);
-    EXPECT_STREQ("y", RecordStore.slots[1].website);
-    EXPECT_STREQ("", RecordStore.slots[2].website);
+    EXPECT_EQ(3u, SettingsBlock.count);
     // The page and the list show what was read: Delete acts on the record shown.
-    EXPECT_EQ("x", ListCell(0, 0));
-    EXPECT_EQ("y", ListCell(1, 0));
+    EXPECT_EQ((std::vector<std::string>{"x", "y", "z"}), Rows());
     EXPECT_EQ("x", Text(Window.entryPage, 3001));
+    EXPECT_EQ("3", Text(Window.entryPage, 3019));
+
+    // Fewer records than in memory: nothing of the records before shows through.
+    WriteDatabaseFile(data.Path(), {"p"});
+    Command(10003);
+    EXPECT_EQ("Database loaded into memory", OnlyBoxText());
+    EXPECT_EQ(1u, SettingsBlock.count);
+    EXPECT_EQ(std::vector<std::string>{"p"}, Rows());
+    EXPECT_STREQ("", RecordStore.slots[1].website);
+    EXPECT_EQ("p", Text(Window.entryPage, 3001));
 }
 
 TEST_F(MainWindowTest, LoadDatabaseCommandMessagesByResult)
@@ -186,13 +213,15 @@ TEST_F(MainWindowTest, LoadDatabaseCommandMessagesByResult)
     Command(10003); // no file: nothing to say
     EXPECT_TRUE(boxes.Take().empty());
     WriteDatabaseFile(data.Path(), {"a"});
-    Command(10003); // count 0 reads nothing, but the file is there
+    Command(10003); // a count of 0 in memory does not stop the read
     EXPECT_EQ("Database loaded into memory", OnlyBoxText());
-    EXPECT_STREQ("", RecordStore.slots[0].website);
+    EXPECT_STREQ("a", RecordStore.slots[0].website);
+    EXPECT_EQ(1u, SettingsBlock.count);
     RemovePath(data.File("Kestal.dat"));
     MakeFolder(data.File("Kestal.dat"));
     Command(10003);
     EXPECT_EQ("Load Error: Unable to load database", OnlyBoxText());
+    EXPECT_EQ(1u, SettingsBlock.count) << "a failed load keeps the records";
 }
 
 TEST_F(MainWindowTest, LoadAndSaveSettingsCommandsAreSilent)
@@ -201,8 +230,10 @@ TEST_F(MainWindowTest, LoadAndSaveSettingsCommandsAreSilent)
     WriteSettingsFile(program, 2, data.Path(), "pw");
     Command(10005);
     EXPECT_TRUE(boxes.Take().empty());
-    EXPECT_EQ(2u, SettingsBlock.count);
+    EXPECT_EQ(0u, SettingsBlock.count) << "the records in memory keep their count";
     EXPECT_EQ(data.Path(), std::string(SettingsBlock.folder));
+    EXPECT_STREQ("pw", SettingsBlock.password);
+    EXPECT_EQ(data.Path(), Text(Window.configPage, 2003)) << "the folder in use is shown";
     EXPECT_EQ(0, ListRowCount()); // nothing redrawn
 
     SettingsBlock.count = 0;
@@ -289,22 +320,23 @@ TEST_F(MainWindowTest, MenuItemsReachTheCommands)
     EXPECT_EQ("Database loaded into memory", OnlyBoxText());
     EXPECT_STREQ("from-disk", RecordStore.slots[0].website);
 
-    WriteSettingsFile(data.Path(), 0, data.Path());
-    Command(1011); // Load System Record
+    WriteSettingsFile(data.Path(), 0, data.Path(), "pw");
+    Command(1011); // Load System Record: the password, not the count
     EXPECT_TRUE(boxes.Take().empty());
-    EXPECT_EQ(0u, SettingsBlock.count);
+    EXPECT_STREQ("pw", SettingsBlock.password);
+    EXPECT_EQ(1u, SettingsBlock.count);
 
     AddUnsaved("x");
     Command(1012); // Save Database
     EXPECT_EQ("Database saved", OnlyBoxText());
-    EXPECT_EQ(TableImage(1), ReadBytes(data.File("Kestal.dat")));
+    EXPECT_EQ(TableImage(2), ReadBytes(data.File("Kestal.dat")));
 
     SettingsBlock.count = 0;
     Command(1013); // Save System Record: the count of the file, not of memory
     EXPECT_TRUE(boxes.Take().empty());
     std::vector<unsigned char> settings = ReadBytes(data.File("KSys.dat"));
     ASSERT_EQ(320u, settings.size());
-    EXPECT_EQ(1u, settings[0]);
+    EXPECT_EQ(2u, settings[0]);
     EXPECT_EQ(0u, SettingsBlock.count);
 
     Command(1900); // About
@@ -313,7 +345,7 @@ TEST_F(MainWindowTest, MenuItemsReachTheCommands)
     EXPECT_NE(std::string::npos, about.find("Version"));
     EXPECT_TRUE(IsOpen());
 
-    SettingsBlock.count = 1;
+    SettingsBlock.count = 2;
     Command(1014); // Exit: saves the unsaved add, then closes
     EXPECT_EQ("System record saved", OnlyBoxText());
     EXPECT_FALSE(IsOpen());

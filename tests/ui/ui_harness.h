@@ -24,6 +24,7 @@ struct BoxSeen {
 struct PickerSeen {
     std::string caption;      // its title bar
     std::vector<std::string> texts; // the static texts it holds, the instruction among them
+    std::string selected;     // the name of the folder selected in its tree as it opened
 };
 
 // Answers message boxes and the folder picker on this thread while it lives: each box is
@@ -52,6 +53,9 @@ public:
 private:
     HHOOK hook_;
 };
+
+// The last part of a folder path: the name the picker's tree shows for it.
+std::string LeafName(std::string path);
 
 // The program folder of this test executable, where start-up looks for the settings file.
 std::string ProgramFolderOfTests();
@@ -95,6 +99,23 @@ protected:
     // the main window, and returns its text ("" when none or more were shown).
     std::string OnlyBoxText();
     std::string SettingsPath() const { return program + "KSys.dat"; }
+    // Start-up with settings beside the program that name the test database folder and
+    // count these records, which its database file holds.
+    void StartWith(const std::vector<std::string>& websites);
+    // Types a complete entry on the entry page (URL website.example) and presses "Add".
+    void AddTyped(const char* website);
+    // Closes with the close box (WM_CLOSE) or Escape (IDCANCEL), answers the close question
+    // with answer, and checks that it was the first box (Yes/No/Cancel, Yes the default,
+    // owned by the main window); returns the texts of the boxes after it.
+    std::vector<std::string> Close(UINT how, int answer);
+    // Ends this run and starts the program again, as a user would the next day.
+    void Restart();
+    // The websites of the list's rows, in order.
+    std::vector<std::string> Rows();
+    // The record count a settings file holds (0xFFFFFFFF when it has no count).
+    static uint32_t CountIn(const std::string& path);
+    // The database folder a settings file names.
+    static std::string FolderIn(const std::string& path);
 
     std::string program;  // the program folder
     TempFolder data;      // the database folder the tests' settings files name
