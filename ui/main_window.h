@@ -20,3 +20,13 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 
 // Selects the entry page's tab and shows that page, as a click on the tab does.
 void ShowEntryPage();
+
+// 1 when closing now would lose changes to the records not yet saved.
+int RecordsUnsaved();
+
+// The reason the program gave the system for holding up the end of the Windows session,
+// or NULL when it holds nothing up.
+const WCHAR* ShutdownBlockReason();
+// After a change that may end what held the session up (a save, an entry added or shown):
+// takes the reason back, or names the one that remains.
+void ReviewShutdownBlock();
