@@ -307,6 +307,7 @@ static int SaveForClose(HWND window, int boxes)
     if (!CopySettingsBesideProgram() && boxes)
         ShowMessage(window, kNotBesideProgram);
     ModifiedFlag = 0;
+    ReviewShutdownBlock();
     return 1;
 }
 

@@ -65,6 +65,62 @@ void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD)
     }
 }
 
+// What the clipboard holds, read as another program would.
+struct ClipboardSeen {
+    int formats = 0;    // how many formats it holds
+    std::string text;   // CF_TEXT
+    std::wstring wide;  // CF_UNICODETEXT
+    bool excluded = false; // "ExcludeClipboardContentFromMonitorProcessing" present
+    long history = -1;  // the DWORD of "CanIncludeInClipboardHistory", -1 when absent
+    long cloud = -1;    // the DWORD of "CanUploadToCloudClipboard", -1 when absent
+};
+
+long DwordIn(const char* format)
+{
+    HANDLE data = GetClipboardData(RegisterClipboardFormatA(format));
+    const DWORD* value = data != NULL ? (const DWORD*)GlobalLock(data) : NULL;
+    long result = value != NULL && GlobalSize(data) >= sizeof(DWORD) ? (long)*value : -1;
+    if (value != NULL)
+        GlobalUnlock(data);
+    return result;
+}
+
+ClipboardSeen LookAtClipboard()
+{
+    ClipboardSeen seen;
+    bool open = false;
+    for (int i = 0; i < 50 && !(open = OpenClipboard(NULL) != FALSE); ++i)
+        Sleep(10);
+    EXPECT_TRUE(open) << "the clipboard cannot be opened";
+    if (!open)
+        return seen;
+    seen.formats = CountClipboardFormats();
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        seen.text = (const char*)GlobalLock(data);
+        GlobalUnlock(data);
+    }
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        seen.wide = (const wchar_t*)GlobalLock(data);
+        GlobalUnlock(data);
+    }
+    seen.excluded = IsClipboardFormatAvailable(RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"));
+    seen.history = DwordIn("CanIncludeInClipboardHistory");
+    seen.cloud = DwordIn("CanUploadToCloudClipboard");
+    CloseClipboard();
+    return seen;
+}
+
+// Selects characters first to last - 1 of an entry field (all for -1) and sends it the key
+// Ctrl+C (3) or Ctrl+X (24) as the keyboard delivers it to an edit control.
+void CopyFrom(HWND field, int first, int last, WPARAM key)
+{
+    SendMessageA(field, EM_SETSEL, first, last);
+    SendMessageA(field, WM_CHAR, key, 1);
+}
+
+const char kCopied[] = "Password copied: the clipboard is cleared in 12 seconds";
+const char kTypedQuestion[] = "The entry typed on the entry page was not added. Close without adding it?";
+
 class KeyboardTest : public WindowTest {
 protected:
     void StartShown()
@@ -139,6 +195,45 @@ protected:
         return GetFocus() == control;
     }
     HWND Item(HWND page, int id) { return GetDlgItem(page, id); }
+    // Real key input: the keys pressed in order and released in reverse, through the
+    // system's input queue, so that the thread's key state sees the modifiers.
+    void Chord(std::vector<WORD> keys)
+    {
+        std::vector<INPUT> inputs;
+        for (int up = 0; up < 2; ++up) {
+            for (size_t i = 0; i < keys.size(); ++i) {
+                WORD key = up ? keys[keys.size() - 1 - i] : keys[i];
+                INPUT input = {};
+                input.type = INPUT_KEYBOARD;
+                input.ki.wVk = key;
+                input.ki.wScan = (WORD)MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+                input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) |
+                                   (key == VK_PRIOR || key == VK_NEXT ? KEYEVENTF_EXTENDEDKEY : 0);
+                inputs.push_back(input);
+            }
+        }
+        EXPECT_EQ(inputs.size(), SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)));
+        Pump("keys with Ctrl");
+    }
+    // Delivers messages as the modal loop does until the tick count reaches until.
+    void PumpUntil(DWORD until)
+    {
+        while ((LONG)(until - GetTickCount()) > 0) {
+            Watchdog watchdog("waiting");
+            DWORD slice = GetTickCount() + 2000;
+            MSG msg;
+            while ((LONG)(until - GetTickCount()) > 0 && (LONG)(slice - GetTickCount()) > 0) {
+                if (!PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+                    Sleep(5);
+                    continue;
+                }
+                if (!IsDialogMessageA(main, &msg)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageA(&msg);
+                }
+            }
+        }
+    }
     // From the Website field just reached: an entry typed field by field with Tab, then
     // "Add" reached with Tab and pressed with Enter.
     void TypeEntryAndAdd()
@@ -365,6 +460,185 @@ TEST_F(KeyboardTest, EnterInAnEditFieldPressesQuitAfterAPageButtonHadTheFocus)
     ASSERT_EQ(1u, SettingsBlock.count);
 
     // Back in an edit field, Enter is the default button's again: "Quit" saves and closes.
+    ASSERT_TRUE(TabTo(Item(page, 3010)));
+    Press(VK_RETURN);
+    EXPECT_EQ("System record saved", OnlyBoxText());
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(TableImage(1), ReadBytes(data.File("Kestal.dat")));
+}
+
+// Ctrl+Tab and Ctrl+Page Down go right, Ctrl+Shift+Tab and Ctrl+Page Up left, wrapping
+// around, from any control, with the focus on the first Tab stop of the page shown.
+TEST_F(KeyboardTest, CtrlTabAndCtrlPageKeysGoThroughTheTabs)
+{
+    StartShown();
+    ClickTab(1);
+    Type("typed");
+    struct Step {
+        std::vector<WORD> keys;
+        int tab;
+    };
+    const Step steps[] = {
+        {{VK_CONTROL, VK_NEXT}, 2},           {{VK_CONTROL, VK_TAB}, 0},
+        {{VK_CONTROL, VK_TAB}, 1},            {{VK_CONTROL, VK_SHIFT, VK_TAB}, 0},
+        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 2},  {{VK_CONTROL, VK_PRIOR}, 1},
+        {{VK_CONTROL, VK_PRIOR}, 0},          {{VK_CONTROL, VK_PRIOR}, 2},
+    };
+    HWND pages[] = {Window.configPage, Window.entryPage, Window.listPage};
+    HWND firstStops[] = {Item(Window.configPage, 2003), Item(Window.entryPage, 3001), Item(Window.listPage, 4001)};
+    int at = 1;
+    for (const Step& step : steps) {
+        SCOPED_TRACE("from tab " + std::to_string(at) + " to tab " + std::to_string(step.tab));
+        Chord(step.keys);
+        at = step.tab;
+        EXPECT_EQ(step.tab, (int)SendDlgItemMessageA(main, 1002, TCM_GETCURSEL, 0, 0));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(i == step.tab, IsWindowVisible(pages[i]) != FALSE) << "page " << i;
+        EXPECT_EQ(firstStops[step.tab], GetFocus());
+    }
+    EXPECT_EQ("typed", Text(Window.entryPage, 3001));
+    EXPECT_TRUE(boxes.Take().empty());
+
+    // Plain Tab still moves within the page; Ctrl+Tab from a field deep in a page too.
+    Chord({VK_CONTROL, VK_TAB});
+    ASSERT_EQ(firstStops[0], GetFocus());
+    Chord({VK_CONTROL, VK_TAB});
+    Chord({VK_TAB});
+    EXPECT_EQ(Item(Window.entryPage, 3002), GetFocus());
+    Chord({VK_CONTROL, VK_NEXT});
+    EXPECT_EQ(firstStops[2], GetFocus());
+}
+
+// Ctrl+C in the password field: the selection as text of both kinds, marked to stay out of
+// the clipboard history and the cloud clipboard, and gone again twelve seconds later.
+TEST_F(KeyboardTest, CtrlCInThePasswordFieldCopiesItForTwelveSeconds)
+{
+    WriteSettingsFile(program, 1, data.Path());
+    WriteDatabaseFile(data.Path(), {"a"});
+    StartShown();
+    ClickTab(1);
+    ASSERT_TRUE(TabTo(Item(Window.entryPage, 3009))); // Tab selects the whole field
+    DWORD copiedAt = GetTickCount();
+    PostMessageA(Focused(), WM_CHAR, 3, 1); // Ctrl+C as the keyboard delivers it
+    Pump("Ctrl+C");
+    ClipboardSeen seen = LookAtClipboard();
+    EXPECT_EQ("pw-a", seen.text);
+    EXPECT_EQ(L"pw-a", seen.wide);
+    EXPECT_TRUE(seen.excluded);
+    EXPECT_EQ(0, seen.history);
+    EXPECT_EQ(0, seen.cloud);
+    EXPECT_EQ(kCopied, StatusLineText(main));
+
+    PumpUntil(copiedAt + 11000);
+    EXPECT_EQ("pw-a", LookAtClipboard().text) << "gone before 12 s";
+    PumpUntil(copiedAt + 13000);
+    EXPECT_EQ(0, LookAtClipboard().formats) << "still there after 12 s";
+}
+
+// Ctrl+X takes the selected part out of the field; a copy from another field is the
+// field's own, with no marks and no clearing, and it is left alone at close.
+TEST_F(KeyboardTest, CutFromThePasswordFieldAndCopiesFromOtherFields)
+{
+    WriteSettingsFile(program, 1, data.Path());
+    WriteDatabaseFile(data.Path(), {"a"});
+    StartShown();
+    HWND password = Item(Window.entryPage, 3009);
+    CopyFrom(password, 0, 2, 24);
+    ClipboardSeen seen = LookAtClipboard();
+    EXPECT_EQ("pw", seen.text);
+    EXPECT_TRUE(seen.excluded);
+    EXPECT_EQ(0, seen.history);
+    EXPECT_EQ("-a", Text(Window.entryPage, 3009));
+
+    SendMessageA(Window.statusLine, SB_SETTEXTA, 0, (LPARAM)"");
+    CopyFrom(Item(Window.entryPage, 3002), 0, -1, 3);
+    seen = LookAtClipboard();
+    EXPECT_EQ("a.example", seen.text);
+    EXPECT_FALSE(seen.excluded);
+    EXPECT_EQ(-1, seen.history);
+    EXPECT_EQ("", StatusLineText(main));
+    DestroyWindow(main);
+    main = NULL;
+    EXPECT_EQ("a.example", LookAtClipboard().text);
+}
+
+// The real modal loop: a password copied, then the window closed, leaves the clipboard
+// empty; when something else was copied since, that stays.
+TEST_F(KeyboardTest, ACopiedPasswordLeavesTheClipboardWhenTheWindowCloses)
+{
+    WriteSettingsFile(program, 1, data.Path());
+    WriteDatabaseFile(data.Path(), {"a"});
+    static bool copyAnother;
+    static ClipboardSeen whileOpen;
+    struct Steps {
+        static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
+        {
+            KillTimer(NULL, timer);
+            CopyFrom(GetDlgItem(Window.entryPage, 3009), 0, -1, 3);
+            if (copyAnother)
+                CopyFrom(GetDlgItem(Window.entryPage, 3001), 0, -1, 3);
+            whileOpen = LookAtClipboard();
+            PostMessageA(GetParent(Window.entryPage), WM_CLOSE, 0, 0);
+        }
+    };
+    for (bool another : {false, true}) {
+        SCOPED_TRACE(another ? "another copy since" : "the password last copied");
+        copyAnother = another;
+        ResetStore();
+        Window = WindowState();
+        Window.module = GetModuleHandleA(NULL);
+        SetTimer(NULL, 0, 200, Steps::Tick);
+        Watchdog watchdog("closing in the modal loop");
+        DialogBoxParamA(Window.module, MAKEINTRESOURCEA(101), NULL, MainWindowProc, 0);
+        ClipboardSeen after = LookAtClipboard();
+        if (another) {
+            EXPECT_EQ("a", whileOpen.text);
+            EXPECT_EQ("a", after.text);
+        } else {
+            EXPECT_EQ("pw-a", whileOpen.text);
+            EXPECT_EQ(0, after.formats);
+        }
+    }
+}
+
+// The end of the Windows session takes the password off the clipboard before the window
+// goes: the process may be ended first.
+TEST_F(KeyboardTest, TheEndOfTheSessionTakesTheCopiedPasswordOff)
+{
+    WriteSettingsFile(program, 1, data.Path());
+    WriteDatabaseFile(data.Path(), {"a"});
+    StartShown();
+    CopyFrom(Item(Window.entryPage, 3009), 0, -1, 3);
+    EXPECT_EQ("pw-a", LookAtClipboard().text);
+    EXPECT_EQ(TRUE, SendMessageA(main, WM_QUERYENDSESSION, 0, 0));
+    SendMessageA(main, WM_ENDSESSION, TRUE, 0);
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(0, LookAtClipboard().formats);
+}
+
+// An entry typed with the keyboard and ended with Enter is not closed away: the question
+// first, No keeps it; added, Enter saves and closes.
+TEST_F(KeyboardTest, EnterInAFieldAsksAboutAnEntryNotAdded)
+{
+    WriteSettingsFile(program, 0, data.Path());
+    StartShown();
+    ClickTab(1);
+    HWND page = Window.entryPage;
+    Type("site");
+    for (const char* text : {"site.example", "me", "pw"}) {
+        Press(VK_TAB);
+        Type(text);
+    }
+    boxes.Queue(IDNO);
+    Press(VK_RETURN);
+    QuestionThen(kTypedQuestion, {IDYES, IDNO}, IDNO);
+    EXPECT_TRUE(IsOpen());
+    EXPECT_EQ("pw", Text(page, 3009));
+    EXPECT_FALSE(Exists(data.File("Kestal.dat")));
+
+    ASSERT_TRUE(TabTo(Item(page, 3012)));
+    Press(VK_RETURN);
+    ASSERT_EQ(1u, SettingsBlock.count);
     ASSERT_TRUE(TabTo(Item(page, 3010)));
     Press(VK_RETURN);
     EXPECT_EQ("System record saved", OnlyBoxText());
