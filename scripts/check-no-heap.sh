@@ -17,7 +17,7 @@ undefined=$("$nm" -A -u "${files[@]}")
 deny='(^|_)(malloc|calloc|realloc|free|strdup|_Znw|_Zna|_Zdl|_Zda|__cxa_throw|__cxa_allocate_exception|HeapAlloc|HeapReAlloc|LocalAlloc|GlobalAlloc|VirtualAlloc)'
 # One exception: the clipboard takes data only as a global memory object, which the system
 # owns once it has it, so the clipboard's own file may call GlobalAlloc and nothing else.
-found=$(awk -v deny="$deny" '$NF ~ deny && !($1 ~ /clipboard\.cpp\.obj:$/ && $NF ~ /^_?GlobalAlloc(@[0-9]+)?$/) { print $NF }' \
+found=$(awk -v deny="$deny" '$NF ~ deny && !($1 ~ /clipboard\.cpp\.obj:$/ && $NF ~ /^(__imp_)?_?GlobalAlloc(@[0-9]+)?$/) { print $NF }' \
         <<<"$undefined" | sort -u || true)
 if [ -n "$found" ]; then
   echo "the program's own code allocates: $found" >&2
