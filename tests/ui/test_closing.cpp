@@ -163,28 +163,35 @@ TEST_F(ClosingTest, AnEntryTypedAndNotAddedHoldsTheSessionUpButTheRecordsAreSave
     EXPECT_EQ(TableImage(3), Database());
     EXPECT_EQ(L"", Reason());
 
-    // Text typed over a record shown, then the record shown again: nothing is held up.
-    TypeEntry("d");
+    // Moving to a record replaces typed text without a question; emptied fields are no
+    // entry either.
+    SetDlgItemTextA(Window.entryPage, 3009, "typed over");
     EXPECT_EQ(FALSE, QueryEndSession());
     Click(Window.entryPage, 3017); // Top
+    EXPECT_EQ("pw-a", Text(Window.entryPage, 3009));
     EXPECT_EQ(L"", Reason());
+    for (int id : {3001, 3002, 3006, 3009, 3010})
+        SetDlgItemTextA(Window.entryPage, id, "");
     EXPECT_EQ(TRUE, QueryEndSession());
+    Command(1001);
+    EXPECT_TRUE(boxes.Take().empty());
+    EXPECT_FALSE(IsOpen());
 }
 
-// Every way to close asks first about an entry typed and not added; No keeps the window and
-// the text, Yes goes on as the way always did.
+// Every way to close asks first about an entry typed and not added: No keeps the window and
+// the text; once it is added, the same way saves it (asking first where it always did).
 TEST_F(ClosingTest, EveryWayToCloseAsksAboutAnEntryNotAdded)
 {
     struct Way {
         const char* name;
         UINT message;
         WPARAM wParam;
-        LPARAM lParam;
+        bool asksToSave; // the save question when records are unsaved
     };
     const Way ways[] = {
-        {"Quit", WM_COMMAND, 1001, 0},        {"File > Exit", WM_COMMAND, 1014, 0},
-        {"IDOK", WM_COMMAND, IDOK, 0},        {"Escape", WM_COMMAND, IDCANCEL, 0},
-        {"close box", WM_SYSCOMMAND, SC_CLOSE, 0}, {"WM_CLOSE", WM_CLOSE, 0, 0},
+        {"Quit", WM_COMMAND, 1001, false},       {"File > Exit", WM_COMMAND, 1014, false},
+        {"IDOK", WM_COMMAND, IDOK, false},       {"Escape", WM_COMMAND, IDCANCEL, true},
+        {"close box", WM_SYSCOMMAND, SC_CLOSE, true}, {"WM_CLOSE", WM_CLOSE, 0, true},
     };
     for (const Way& way : ways) {
         SCOPED_TRACE(way.name);
@@ -192,40 +199,30 @@ TEST_F(ClosingTest, EveryWayToCloseAsksAboutAnEntryNotAdded)
         WindowTest::SetUp();
         StartWith({"a"});
         std::vector<unsigned char> before = Database();
-        TypeEntry("typed");
+        TypeEntry("b");
         boxes.Queue(IDNO);
-        SendMessageA(main, way.message, way.wParam, way.lParam);
+        SendMessageA(main, way.message, way.wParam, 0);
         EXPECT_EQ(Texts{}, QuestionThen(kTypedQuestion, {IDYES, IDNO}, IDNO));
         EXPECT_TRUE(IsOpen());
-        EXPECT_EQ("typed", Text(Window.entryPage, 3001));
+        EXPECT_EQ("b", Text(Window.entryPage, 3001));
         EXPECT_EQ(before, Database());
 
-        // Yes: nothing unsaved, so every way just closes, and nothing is written.
+        Click(Window.entryPage, 3012);
         boxes.Queue(IDYES);
-        SendMessageA(main, way.message, way.wParam, way.lParam);
-        EXPECT_EQ(Texts{}, QuestionThen(kTypedQuestion, {IDYES, IDNO}, IDNO));
+        SendMessageA(main, way.message, way.wParam, 0);
+        std::vector<BoxSeen> seen = boxes.Take();
+        ASSERT_EQ(way.asksToSave ? 2u : 1u, seen.size());
+        if (way.asksToSave) {
+            EXPECT_EQ(kCloseQuestion, seen[0].text);
+        }
+        EXPECT_EQ("System record saved", seen.back().text);
         EXPECT_FALSE(IsOpen());
-        EXPECT_EQ(before, Database());
+        EXPECT_EQ(TableImage(2), Database());
     }
-}
 
-TEST_F(ClosingTest, TheCloseBoxAsksAboutTheEntryThenAddThenQuitSaves)
-{
-    StartWith({"a"});
-    TypeEntry("b");
-    boxes.Queue(IDNO);
-    SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(Texts{}, QuestionThen(kTypedQuestion, {IDYES, IDNO}, IDNO));
-    ASSERT_TRUE(IsOpen());
-
-    Click(Window.entryPage, 3012);
-    EXPECT_TRUE(boxes.Take().empty());
-    Command(1001);
-    EXPECT_EQ("System record saved", OnlyBoxText());
-    EXPECT_FALSE(IsOpen());
-    EXPECT_EQ(TableImage(2), Database());
-
-    // With records unsaved, Yes to the entry question leads to the save question.
+    // Yes to the entry question goes on as before: with records unsaved, to the save question.
+    WindowTest::TearDown();
+    WindowTest::SetUp();
     StartWith({"a"});
     AddTyped("b");
     TypeEntry("c");
@@ -234,23 +231,6 @@ TEST_F(ClosingTest, TheCloseBoxAsksAboutTheEntryThenAddThenQuitSaves)
     SendMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(Texts{kCloseQuestion}, QuestionThen(kTypedQuestion, {IDYES, IDNO}, IDNO));
     EXPECT_TRUE(IsOpen());
-}
-
-TEST_F(ClosingTest, MovingAwayReplacesTheTypedTextWithoutAQuestion)
-{
-    StartWith({"a", "b"});
-    SetDlgItemTextA(Window.entryPage, 3009, "typed over");
-    Click(Window.entryPage, 3016); // Down
-    EXPECT_EQ("b", Text(Window.entryPage, 3001));
-    EXPECT_EQ("pw-b", Text(Window.entryPage, 3009));
-    EXPECT_TRUE(boxes.Take().empty());
-
-    // Emptied fields are no entry either.
-    for (int id : {3001, 3002, 3006, 3009, 3010})
-        SetDlgItemTextA(Window.entryPage, id, "");
-    Command(1001);
-    EXPECT_TRUE(boxes.Take().empty());
-    EXPECT_FALSE(IsOpen());
 }
 
 TEST_F(ClosingTest, DeleteAfterTypingOverTheFieldsNamesTheStoredRecord)

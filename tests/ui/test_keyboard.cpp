@@ -65,25 +65,14 @@ void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD)
     }
 }
 
-// What the clipboard holds, read as another program would.
+// What the clipboard holds, read as another program would: its text, and whether it
+// carries the three marks that keep a copy out of the clipboard history and the cloud
+// clipboard (the last two a DWORD 0).
 struct ClipboardSeen {
-    int formats = 0;    // how many formats it holds
-    std::string text;   // CF_TEXT
-    std::wstring wide;  // CF_UNICODETEXT
-    bool excluded = false; // "ExcludeClipboardContentFromMonitorProcessing" present
-    long history = -1;  // the DWORD of "CanIncludeInClipboardHistory", -1 when absent
-    long cloud = -1;    // the DWORD of "CanUploadToCloudClipboard", -1 when absent
+    int formats = 0;
+    std::string text;
+    bool marked = false;
 };
-
-long DwordIn(const char* format)
-{
-    HANDLE data = GetClipboardData(RegisterClipboardFormatA(format));
-    const DWORD* value = data != NULL ? (const DWORD*)GlobalLock(data) : NULL;
-    long result = value != NULL && GlobalSize(data) >= sizeof(DWORD) ? (long)*value : -1;
-    if (value != NULL)
-        GlobalUnlock(data);
-    return result;
-}
 
 ClipboardSeen LookAtClipboard()
 {
@@ -95,31 +84,34 @@ ClipboardSeen LookAtClipboard()
     if (!open)
         return seen;
     seen.formats = CountClipboardFormats();
-    if (HANDLE data = GetClipboardData(CF_TEXT)) {
-        seen.text = (const char*)GlobalLock(data);
-        GlobalUnlock(data);
+    HANDLE text = GetClipboardData(CF_TEXT), wide = GetClipboardData(CF_UNICODETEXT);
+    if (text != NULL && wide != NULL) {
+        seen.text = (const char*)GlobalLock(text);
+        EXPECT_EQ(std::wstring(seen.text.begin(), seen.text.end()), (const wchar_t*)GlobalLock(wide));
+        GlobalUnlock(text);
+        GlobalUnlock(wide);
     }
-    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        seen.wide = (const wchar_t*)GlobalLock(data);
-        GlobalUnlock(data);
+    seen.marked = IsClipboardFormatAvailable(RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"));
+    for (const char* format : {"CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"}) {
+        HANDLE data = GetClipboardData(RegisterClipboardFormatA(format));
+        seen.marked = seen.marked && data != NULL && GlobalSize(data) == sizeof(DWORD) &&
+                      *(const DWORD*)GlobalLock(data) == 0;
+        if (data != NULL)
+            GlobalUnlock(data);
     }
-    seen.excluded = IsClipboardFormatAvailable(RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"));
-    seen.history = DwordIn("CanIncludeInClipboardHistory");
-    seen.cloud = DwordIn("CanUploadToCloudClipboard");
     CloseClipboard();
     return seen;
 }
 
 // Selects characters first to last - 1 of an entry field (all for -1) and sends it the key
 // Ctrl+C (3) or Ctrl+X (24) as the keyboard delivers it to an edit control.
-void CopyFrom(HWND field, int first, int last, WPARAM key)
+void CopyFrom(int field, int first, int last, WPARAM key)
 {
-    SendMessageA(field, EM_SETSEL, first, last);
-    SendMessageA(field, WM_CHAR, key, 1);
+    SendDlgItemMessageA(Window.entryPage, field, EM_SETSEL, first, last);
+    SendDlgItemMessageA(Window.entryPage, field, WM_CHAR, key, 1);
 }
 
 const char kCopied[] = "Password copied: the clipboard is cleared in 12 seconds";
-const char kTypedQuestion[] = "The entry typed on the entry page was not added. Close without adding it?";
 
 class KeyboardTest : public WindowTest {
 protected:
@@ -474,116 +466,90 @@ TEST_F(KeyboardTest, CtrlTabAndCtrlPageKeysGoThroughTheTabs)
     StartShown();
     ClickTab(1);
     Type("typed");
-    struct Step {
-        std::vector<WORD> keys;
-        int tab;
-    };
-    const Step steps[] = {
-        {{VK_CONTROL, VK_NEXT}, 2},           {{VK_CONTROL, VK_TAB}, 0},
-        {{VK_CONTROL, VK_TAB}, 1},            {{VK_CONTROL, VK_SHIFT, VK_TAB}, 0},
-        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 2},  {{VK_CONTROL, VK_PRIOR}, 1},
-        {{VK_CONTROL, VK_PRIOR}, 0},          {{VK_CONTROL, VK_PRIOR}, 2},
-    };
     HWND pages[] = {Window.configPage, Window.entryPage, Window.listPage};
-    HWND firstStops[] = {Item(Window.configPage, 2003), Item(Window.entryPage, 3001), Item(Window.listPage, 4001)};
-    int at = 1;
-    for (const Step& step : steps) {
-        SCOPED_TRACE("from tab " + std::to_string(at) + " to tab " + std::to_string(step.tab));
-        Chord(step.keys);
-        at = step.tab;
-        EXPECT_EQ(step.tab, (int)SendDlgItemMessageA(main, 1002, TCM_GETCURSEL, 0, 0));
+    HWND firstStops[] = {Item(pages[0], 2003), Item(pages[1], 3001), Item(pages[2], 4001)};
+    const std::pair<std::vector<WORD>, int> steps[] = {
+        {{VK_CONTROL, VK_NEXT}, 2},          {{VK_CONTROL, VK_TAB}, 0}, {{VK_CONTROL, VK_TAB}, 1},
+        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 0}, {{VK_CONTROL, VK_SHIFT, VK_TAB}, 2},
+        {{VK_CONTROL, VK_PRIOR}, 1},         {{VK_CONTROL, VK_PRIOR}, 0}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE("to tab " + std::to_string(step.second));
+        Chord(step.first);
+        EXPECT_EQ(step.second, (int)SendDlgItemMessageA(main, 1002, TCM_GETCURSEL, 0, 0));
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(i == step.tab, IsWindowVisible(pages[i]) != FALSE) << "page " << i;
-        EXPECT_EQ(firstStops[step.tab], GetFocus());
+            EXPECT_EQ(i == step.second, IsWindowVisible(pages[i]) != FALSE) << "page " << i;
+        EXPECT_EQ(firstStops[step.second], GetFocus());
     }
-    EXPECT_EQ("typed", Text(Window.entryPage, 3001));
-    EXPECT_TRUE(boxes.Take().empty());
-
-    // Plain Tab still moves within the page; Ctrl+Tab from a field deep in a page too.
-    Chord({VK_CONTROL, VK_TAB});
-    ASSERT_EQ(firstStops[0], GetFocus());
+    // From a field deep in a page too; the text typed stays as it was.
     Chord({VK_CONTROL, VK_TAB});
     Chord({VK_TAB});
-    EXPECT_EQ(Item(Window.entryPage, 3002), GetFocus());
+    ASSERT_EQ(Item(pages[1], 3002), GetFocus());
     Chord({VK_CONTROL, VK_NEXT});
     EXPECT_EQ(firstStops[2], GetFocus());
+    EXPECT_EQ("typed", Text(pages[1], 3001));
+    EXPECT_TRUE(boxes.Take().empty());
 }
 
-// Ctrl+C in the password field: the selection as text of both kinds, marked to stay out of
-// the clipboard history and the cloud clipboard, and gone again twelve seconds later.
-TEST_F(KeyboardTest, CtrlCInThePasswordFieldCopiesItForTwelveSeconds)
+// Ctrl+C in the password field: the selection, marked to stay out of the clipboard history
+// and the cloud clipboard, gone again twelve seconds later. Ctrl+X takes it out of the field.
+TEST_F(KeyboardTest, APasswordCopiedWithCtrlCLeavesTheClipboardAfterTwelveSeconds)
 {
     WriteSettingsFile(program, 1, data.Path());
     WriteDatabaseFile(data.Path(), {"a"});
     StartShown();
+    CopyFrom(3009, 0, 2, 24);
+    ClipboardSeen seen = LookAtClipboard();
+    EXPECT_EQ("pw", seen.text);
+    EXPECT_TRUE(seen.marked);
+    EXPECT_EQ("-a", Text(Window.entryPage, 3009));
+
     ClickTab(1);
+    Click(Window.entryPage, 3017); // Top: the record again
     ASSERT_TRUE(TabTo(Item(Window.entryPage, 3009))); // Tab selects the whole field
     DWORD copiedAt = GetTickCount();
-    PostMessageA(Focused(), WM_CHAR, 3, 1); // Ctrl+C as the keyboard delivers it
+    PostMessageA(Focused(), WM_CHAR, 3, 1);
     Pump("Ctrl+C");
-    ClipboardSeen seen = LookAtClipboard();
+    seen = LookAtClipboard();
     EXPECT_EQ("pw-a", seen.text);
-    EXPECT_EQ(L"pw-a", seen.wide);
-    EXPECT_TRUE(seen.excluded);
-    EXPECT_EQ(0, seen.history);
-    EXPECT_EQ(0, seen.cloud);
+    EXPECT_TRUE(seen.marked);
     EXPECT_EQ(kCopied, StatusLineText(main));
-
     PumpUntil(copiedAt + 11000);
     EXPECT_EQ("pw-a", LookAtClipboard().text) << "gone before 12 s";
     PumpUntil(copiedAt + 13000);
     EXPECT_EQ(0, LookAtClipboard().formats) << "still there after 12 s";
 }
 
-// Ctrl+X takes the selected part out of the field; a copy from another field is the
-// field's own, with no marks and no clearing, and it is left alone at close.
-TEST_F(KeyboardTest, CutFromThePasswordFieldAndCopiesFromOtherFields)
-{
-    WriteSettingsFile(program, 1, data.Path());
-    WriteDatabaseFile(data.Path(), {"a"});
-    StartShown();
-    HWND password = Item(Window.entryPage, 3009);
-    CopyFrom(password, 0, 2, 24);
-    ClipboardSeen seen = LookAtClipboard();
-    EXPECT_EQ("pw", seen.text);
-    EXPECT_TRUE(seen.excluded);
-    EXPECT_EQ(0, seen.history);
-    EXPECT_EQ("-a", Text(Window.entryPage, 3009));
-
-    SendMessageA(Window.statusLine, SB_SETTEXTA, 0, (LPARAM)"");
-    CopyFrom(Item(Window.entryPage, 3002), 0, -1, 3);
-    seen = LookAtClipboard();
-    EXPECT_EQ("a.example", seen.text);
-    EXPECT_FALSE(seen.excluded);
-    EXPECT_EQ(-1, seen.history);
-    EXPECT_EQ("", StatusLineText(main));
-    DestroyWindow(main);
-    main = NULL;
-    EXPECT_EQ("a.example", LookAtClipboard().text);
-}
-
-// The real modal loop: a password copied, then the window closed, leaves the clipboard
-// empty; when something else was copied since, that stays.
+// The real modal loop: a password copied, then the window closed or the Windows session
+// ended, leaves the clipboard empty (at the end of the session before the window goes,
+// since the process may be ended first); a copy from another field since, unmarked, stays.
 TEST_F(KeyboardTest, ACopiedPasswordLeavesTheClipboardWhenTheWindowCloses)
 {
     WriteSettingsFile(program, 1, data.Path());
     WriteDatabaseFile(data.Path(), {"a"});
-    static bool copyAnother;
-    static ClipboardSeen whileOpen;
+    static bool copyAnother, endSession;
+    static ClipboardSeen whileOpen, atSessionEnd;
     struct Steps {
         static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
         {
             KillTimer(NULL, timer);
-            CopyFrom(GetDlgItem(Window.entryPage, 3009), 0, -1, 3);
+            HWND main = GetParent(Window.entryPage);
+            CopyFrom(3009, 0, -1, 3);
             if (copyAnother)
-                CopyFrom(GetDlgItem(Window.entryPage, 3001), 0, -1, 3);
+                CopyFrom(3001, 0, -1, 3);
             whileOpen = LookAtClipboard();
-            PostMessageA(GetParent(Window.entryPage), WM_CLOSE, 0, 0);
+            if (endSession) {
+                EXPECT_EQ(TRUE, SendMessageA(main, WM_QUERYENDSESSION, 0, 0));
+                SendMessageA(main, WM_ENDSESSION, TRUE, 0);
+                atSessionEnd = LookAtClipboard();
+            } else {
+                PostMessageA(main, WM_CLOSE, 0, 0);
+            }
         }
     };
-    for (bool another : {false, true}) {
-        SCOPED_TRACE(another ? "another copy since" : "the password last copied");
-        copyAnother = another;
+    for (int way = 0; way < 4; ++way) {
+        copyAnother = way & 1;
+        endSession = way & 2;
+        SCOPED_TRACE(std::string(endSession ? "session end" : "close") + (copyAnother ? ", another copy since" : ""));
         ResetStore();
         Window = WindowState();
         Window.module = GetModuleHandleA(NULL);
@@ -591,29 +557,14 @@ TEST_F(KeyboardTest, ACopiedPasswordLeavesTheClipboardWhenTheWindowCloses)
         Watchdog watchdog("closing in the modal loop");
         DialogBoxParamA(Window.module, MAKEINTRESOURCEA(101), NULL, MainWindowProc, 0);
         ClipboardSeen after = LookAtClipboard();
-        if (another) {
-            EXPECT_EQ("a", whileOpen.text);
-            EXPECT_EQ("a", after.text);
-        } else {
-            EXPECT_EQ("pw-a", whileOpen.text);
-            EXPECT_EQ(0, after.formats);
+        EXPECT_EQ(copyAnother ? "a" : "pw-a", whileOpen.text);
+        EXPECT_EQ(!copyAnother, whileOpen.marked);
+        if (endSession) {
+            EXPECT_EQ(copyAnother ? "a" : "", atSessionEnd.text);
         }
+        EXPECT_EQ(copyAnother ? "a" : "", after.text);
+        EXPECT_EQ(copyAnother, after.formats != 0);
     }
-}
-
-// The end of the Windows session takes the password off the clipboard before the window
-// goes: the process may be ended first.
-TEST_F(KeyboardTest, TheEndOfTheSessionTakesTheCopiedPasswordOff)
-{
-    WriteSettingsFile(program, 1, data.Path());
-    WriteDatabaseFile(data.Path(), {"a"});
-    StartShown();
-    CopyFrom(Item(Window.entryPage, 3009), 0, -1, 3);
-    EXPECT_EQ("pw-a", LookAtClipboard().text);
-    EXPECT_EQ(TRUE, SendMessageA(main, WM_QUERYENDSESSION, 0, 0));
-    SendMessageA(main, WM_ENDSESSION, TRUE, 0);
-    EXPECT_FALSE(IsOpen());
-    EXPECT_EQ(0, LookAtClipboard().formats);
 }
 
 // An entry typed with the keyboard and ended with Enter is not closed away: the question
@@ -631,7 +582,7 @@ TEST_F(KeyboardTest, EnterInAFieldAsksAboutAnEntryNotAdded)
     }
     boxes.Queue(IDNO);
     Press(VK_RETURN);
-    QuestionThen(kTypedQuestion, {IDYES, IDNO}, IDNO);
+    QuestionThen("The entry typed on the entry page was not added. Close without adding it?", {IDYES, IDNO}, IDNO);
     EXPECT_TRUE(IsOpen());
     EXPECT_EQ("pw", Text(page, 3009));
     EXPECT_FALSE(Exists(data.File("Kestal.dat")));
