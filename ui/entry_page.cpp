@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "clipboard.h"
 #include "fields.h"
 #include "ids.h"
 #include "main_window.h"
@@ -9,7 +10,6 @@
 #include "pages.h"
 #include "record_store.h"
 #include "views.h"
-#include "clipboard.h"
 
 // The five fields in the order of the page, and what the program last put into each: the
 // text shown since then is what the user typed or pasted.
