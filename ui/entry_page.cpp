@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "clipboard.h"
 #include "fields.h"
 #include "ids.h"
 #include "main_window.h"
@@ -9,6 +10,45 @@
 #include "pages.h"
 #include "record_store.h"
 #include "views.h"
+
+// The five fields in the order of the page, and what the program last put into each: the
+// text shown since then is what the user typed or pasted.
+static const int kEntryFieldIds[] = {IDC_ENTRY_WEBSITE, IDC_ENTRY_URL, IDC_ENTRY_USER, IDC_ENTRY_PASSWORD,
+                                     IDC_ENTRY_REMARKS};
+enum { kFieldCount = 5, kShownLength = 130 }; // a field takes at most 126 characters
+static WCHAR ShownEntry[kFieldCount][kShownLength];
+
+void RememberShownEntry(HWND page)
+{
+    for (int i = 0; i < kFieldCount; ++i)
+        GetDlgItemTextW(page, kEntryFieldIds[i], ShownEntry[i], kShownLength);
+    ReviewShutdownBlock();
+}
+
+// 1 when a field holds other text than the program last put there; sets *empty to whether
+// all five are empty.
+static int FieldsChanged(HWND page, int* empty)
+{
+    int changed = 0;
+    *empty = 1;
+    for (int i = 0; i < kFieldCount; ++i) {
+        WCHAR text[kShownLength];
+        GetDlgItemTextW(page, kEntryFieldIds[i], text, kShownLength);
+        if (lstrcmpW(text, ShownEntry[i]) != 0)
+            changed = 1;
+        if (text[0] != 0)
+            *empty = 0;
+    }
+    return changed;
+}
+
+int EntryTyped()
+{
+    if (Window.entryPage == NULL)
+        return 0;
+    int empty;
+    return FieldsChanged(Window.entryPage, &empty) && !empty;
+}
 
 // Reads the five fields into the working record, each at most its size - 2 characters as the
 // fields are limited. Returns 1, and leaves the working record alone, when a field holds a
@@ -61,6 +101,8 @@ static void OnAdd(HWND page)
     ModifiedFlag = 1;
     SetDlgItemInt(page, IDC_ENTRY_COUNT, SettingsBlock.count, FALSE);
     SetDlgItemInt(page, IDC_ENTRY_INDEX, RecordStore.current, FALSE);
+    // What the fields hold is now a record: nothing typed is left to add.
+    RememberShownEntry(page);
 }
 
 // Clears the five fields and shows 0 for both numbers: the page of an empty store.
@@ -72,6 +114,25 @@ static void ShowNoRecord(HWND page)
         SetDlgItemTextA(page, id, "");
     SetDlgItemInt(page, IDC_ENTRY_COUNT, 0, FALSE);
     SetDlgItemInt(page, IDC_ENTRY_INDEX, 0, FALSE);
+    RememberShownEntry(page);
+}
+
+// The question before a delete. When the fields were typed over since the record was shown,
+// the page no longer shows what Delete removes: the question names the stored record, by
+// the index the page shows and its website (its URL when it has none).
+static int ConfirmDelete(HWND page)
+{
+    int empty;
+    if (!FieldsChanged(page, &empty))
+        return AskYesNoDefaultNo(page, "Delete the record shown?");
+    const Record& stored = RecordStore.slots[RecordStore.current];
+    const char* name = stored.website[0] != 0 ? stored.website : stored.url;
+    // 127 bytes of a name at most, as a record keeps them.
+    char shown[kWebsiteSize];
+    lstrcpynA(shown, name, sizeof(shown));
+    char text[64 + kWebsiteSize];
+    wsprintfA(text, "Delete record %u (\"%s\") as stored?", (unsigned)RecordStore.current, shown);
+    return AskYesNoDefaultNo(page, text);
 }
 
 // Removes the record shown, once the user confirms. The list is rebuilt and the page shows
@@ -83,7 +144,7 @@ static void OnDelete(HWND page)
     // in use: there is no record to remove then.
     if (SettingsBlock.count == 0 || RecordStore.current >= SettingsBlock.count)
         return;
-    if (!AskYesNoDefaultNo(page, "Delete the record shown?"))
+    if (!ConfirmDelete(page))
         return;
     DeleteCurrentRecord();
     FillListKeepingCurrent();
@@ -142,6 +203,9 @@ INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         MakeDisplayOnly(page, IDC_ENTRY_COUNT);
         // The website is where an entry starts: the first field Tab reaches.
         AddTabStop(page, IDC_ENTRY_WEBSITE);
+        // A password copied from here leaves the clipboard again.
+        GuardPasswordCopies(GetDlgItem(page, IDC_ENTRY_PASSWORD));
+        RememberShownEntry(page);
         return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) == EN_MAXTEXT) {

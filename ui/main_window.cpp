@@ -5,6 +5,7 @@
 #include <uxtheme.h>
 #include <string.h>
 
+#include "clipboard.h"
 #include "fields.h"
 #include "files.h"
 #include "ids.h"
@@ -161,6 +162,8 @@ static void LoadAtStartUp(HWND window)
 // The tabs from the left: configuration, entry, list.
 enum { kEntryTab = 1 };
 
+static void CatchTabKeys(HWND window);
+
 // Creates the pages and tabs, then loads the settings from the program folder and the
 // database from the folder they name, and shows that folder.
 static void OnInitDialog(HWND window)
@@ -179,6 +182,7 @@ static void OnInitDialog(HWND window)
 
     SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_SETCURSEL, 0, 0);
     ShowPage(window, Window.configPage);
+    CatchTabKeys(window);
     Window.statusLine = GetDlgItem(window, IDC_MAIN_STATUS);
 
     // A program folder too long for the folder field cannot hold the files: report it as
@@ -214,6 +218,63 @@ void ShowEntryPage()
     OnTabChanged(window);
 }
 
+// Selects the tab step places to the right (left when negative), wrapping around at
+// either end, and shows its page with the focus on its first Tab stop.
+static void StepTab(HWND window, int step)
+{
+    int count = (int)SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_GETITEMCOUNT, 0, 0);
+    if (count <= 0)
+        return;
+    int index = (int)SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_GETCURSEL, 0, 0);
+    index = ((index + step) % count + count) % count;
+    SendDlgItemMessageA(window, IDC_MAIN_TABS, TCM_SETCURSEL, index, 0);
+    OnTabChanged(window);
+}
+
+static HHOOK TabKeysHook;   // the message filter below, while the main window lives
+static HWND TabKeysWindow;  // the main window it works for
+
+// Ctrl+Tab and Ctrl+Page Down select the next tab, Ctrl+Shift+Tab and Ctrl+Page Up the
+// previous one, as in every tabbed dialog. The keys must be caught before the dialog
+// manager sees them, which takes Ctrl+Tab for a plain Tab and hands Page Up and Down to
+// the focused control: it passes every message of the dialog's loop to the message-filter
+// hooks first (MSGF_DIALOGBOX). Keys of a message box or the folder picker, top-level
+// windows of their own, are left alone.
+static LRESULT CALLBACK TabKeysFilter(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* msg = (const MSG*)lParam;
+    if (code == MSGF_DIALOGBOX && msg != NULL && msg->message == WM_KEYDOWN && TabKeysWindow != NULL &&
+        (msg->hwnd == TabKeysWindow || IsChild(TabKeysWindow, msg->hwnd)) &&
+        (GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000)) {
+        int step = 0;
+        if (msg->wParam == VK_TAB)
+            step = (GetKeyState(VK_SHIFT) & 0x8000) ? -1 : 1;
+        else if (msg->wParam == VK_NEXT)
+            step = 1;
+        else if (msg->wParam == VK_PRIOR)
+            step = -1;
+        if (step != 0) {
+            StepTab(TabKeysWindow, step);
+            return 1; // handled: the dialog manager does not see it
+        }
+    }
+    return CallNextHookEx(TabKeysHook, code, wParam, lParam);
+}
+
+static void CatchTabKeys(HWND window)
+{
+    TabKeysWindow = window;
+    TabKeysHook = SetWindowsHookExA(WH_MSGFILTER, TabKeysFilter, NULL, GetCurrentThreadId());
+}
+
+static void StopCatchingTabKeys()
+{
+    if (TabKeysHook != NULL)
+        UnhookWindowsHookEx(TabKeysHook);
+    TabKeysHook = NULL;
+    TabKeysWindow = NULL;
+}
+
 // Before a database save: a file in the folder that this run did not read whole or write,
 // or that changed since (another program, another copy of this one), is replaced only when
 // the user says so. Non-zero when the save may go ahead.
@@ -236,53 +297,162 @@ static int CopySettingsBesideProgram()
     return 0;
 }
 
-// Saves both files when there are unsaved changes (a folder chosen with Browse among them:
-// the records go there), then closes. A save that fails, or that the user declines, keeps
-// the window open and the changes marked unsaved, so nothing is lost by closing.
+// Saves both files for a close: the records, then the settings with their count, then the
+// copy of the settings beside the program. With boxes (a close the user asked for) a
+// database file changed since it was read is replaced only when the user says so, and the
+// outcome is shown in a box. Without them (the end of the Windows session, when nobody may
+// be there to answer) such a file is left alone and nothing is asked: the records stay
+// unsaved in memory. Returns 1 when both files were saved.
+static int SaveForClose(HWND window, int boxes)
+{
+    if (boxes ? !MayReplaceDatabase(window) : DatabaseChangedOnDisk())
+        return 0;
+    int result = SaveDatabase();
+    const char* failure = NULL;
+    if (result != 0)
+        failure = WriteErrorText(result);
+    else if (SaveSettings() != 0)
+        failure = kSettingsNotSaved;
+    if (failure != NULL) {
+        if (boxes)
+            ShowMessage(window, failure);
+        SetStatus(failure);
+        return 0;
+    }
+    if (boxes)
+        ShowMessage(window, kSettingsSaved);
+    SetStatus(kSettingsSaved);
+    // The window closes next, and the status line with it: the next start would open the
+    // old folder without a word, so the user is told in a box as well.
+    if (!CopySettingsBesideProgram() && boxes)
+        ShowMessage(window, kNotBesideProgram);
+    ModifiedFlag = 0;
+    RecordsAreInTheFolderInUse();
+    ReviewShutdownBlock();
+    return 1;
+}
+
+// Saves both files when there are unsaved changes, then closes. A save that fails, or
+// that the user declines, keeps the window open and the changes marked unsaved, so
+// nothing is lost by closing.
+static void CloseSaving(HWND window)
+{
+    if (RecordsUnsaved() && !SaveForClose(window, 1))
+        return;
+    EndDialog(window, 0);
+}
+
+// Before any close: an entry typed on the entry page and never added would be gone with
+// the window. Non-zero when the close may go on (nothing typed, or the user says so).
+static int MayDropTypedEntry(HWND window)
+{
+    return !EntryTyped() ||
+           AskYesNoDefaultNo(window, "The entry typed on the entry page was not added. Close without adding it?");
+}
+
+// "Quit", File > Exit, IDOK and Enter in a text field: save and close.
 static void OnSaveAndClose(HWND window)
 {
-    if (RecordsUnsaved()) {
-        if (!MayReplaceDatabase(window))
-            return;
-        int result = SaveDatabase();
-        if (result != 0) {
-            ShowMessage(window, WriteErrorText(result));
-            SetStatus(WriteErrorText(result));
-            return;
-        }
-        if (SaveSettings() != 0) {
-            ShowMessage(window, kSettingsNotSaved);
-            SetStatus(kSettingsNotSaved);
-            return;
-        }
-        ShowMessage(window, kSettingsSaved);
-        SetStatus(kSettingsSaved);
-        // The window closes next, and the status line with it: the next start would open
-        // the old folder without a word, so the user is told in a box as well.
-        if (!CopySettingsBesideProgram())
-            ShowMessage(window, kNotBesideProgram);
-        ModifiedFlag = 0;
-        RecordsAreInTheFolderInUse();
-    }
-    EndDialog(window, 0);
+    if (MayDropTypedEntry(window))
+        CloseSaving(window);
 }
 
 // The close box, Escape and WM_CLOSE: unsaved changes are saved, dropped or kept open as
 // the user answers; without any, the window just closes.
 static void OnClose(HWND window)
 {
+    if (!MayDropTypedEntry(window))
+        return;
     if (!RecordsUnsaved()) {
         EndDialog(window, 0);
         return;
     }
     switch (AskYesNoCancel(window, "Save the changes to the records before closing?")) {
     case IDYES:
-        OnSaveAndClose(window);
+        CloseSaving(window);
         break;
     case IDNO:
         EndDialog(window, 0);
         break;
     }
+}
+
+// The end of the Windows session. The system is told why the program holds the session
+// up with ShutdownBlockReasonCreate, which older Windows lacks: the two calls are looked
+// up at run time.
+typedef BOOL(WINAPI* BlockReasonCreateProc)(HWND, LPCWSTR);
+typedef BOOL(WINAPI* BlockReasonDestroyProc)(HWND);
+static const WCHAR* BlockedFor; // the reason given to the system, NULL when none
+
+static const WCHAR kUnsavedReason[] = L"Password Kestal has unsaved records";
+static const WCHAR kTypedReason[] = L"Password Kestal has an entry typed and not added";
+
+const WCHAR* ShutdownBlockReason()
+{
+    return BlockedFor;
+}
+
+// Gives the system reason as the program's reason to hold the session up, or takes the
+// reason back when it is NULL.
+static void BlockShutdown(HWND window, const WCHAR* reason)
+{
+    if (reason == BlockedFor)
+        return;
+    HMODULE user = GetModuleHandleA("user32.dll");
+    if (reason != NULL) {
+        BlockReasonCreateProc create =
+            user != NULL ? (BlockReasonCreateProc)(void*)GetProcAddress(user, "ShutdownBlockReasonCreate") : NULL;
+        if (create != NULL)
+            create(window, reason);
+    } else {
+        BlockReasonDestroyProc destroy =
+            user != NULL ? (BlockReasonDestroyProc)(void*)GetProcAddress(user, "ShutdownBlockReasonDestroy") : NULL;
+        if (destroy != NULL)
+            destroy(window);
+    }
+    BlockedFor = reason;
+}
+
+// What would be lost if the session ended now, as the reason the system shows; NULL when
+// nothing would be.
+static const WCHAR* WhatWouldBeLost()
+{
+    if (RecordsUnsaved())
+        return kUnsavedReason;
+    if (EntryTyped())
+        return kTypedReason;
+    return NULL;
+}
+
+void ReviewShutdownBlock()
+{
+    if (BlockedFor != NULL && Window.entryPage != NULL)
+        BlockShutdown(GetParent(Window.entryPage), WhatWouldBeLost());
+}
+
+// WM_QUERYENDSESSION: unsaved records are saved as File > Exit saves them, with no box, since
+// nobody may be there to answer one. The session may end (TRUE) only when nothing would be
+// lost: not when the save failed or needed the overwrite question, and not while an entry
+// typed on the entry page was never added (the records are saved all the same).
+static void OnQueryEndSession(HWND window)
+{
+    if (RecordsUnsaved())
+        SaveForClose(window, 0);
+    const WCHAR* lost = WhatWouldBeLost();
+    BlockShutdown(window, lost);
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, lost == NULL);
+}
+
+// WM_ENDSESSION: when the session really ends, the program ends with it, saving and asking
+// nothing more; a password it copied leaves the clipboard first, since the process may be
+// ended before its windows are destroyed.
+static void OnEndSession(HWND window, WPARAM ending)
+{
+    if (!ending)
+        return;
+    ClearCopiedPassword();
+    BlockShutdown(window, NULL);
+    EndDialog(window, 0);
 }
 
 // Writes the database and, only when that worked, the settings with the new count.
@@ -299,6 +469,7 @@ static void OnSaveDatabase(HWND window)
         ShowMessage(window, "Database saved");
         CopySettingsBesideProgram();
         RecordsAreInTheFolderInUse();
+        ReviewShutdownBlock();
     }
 }
 
@@ -320,6 +491,7 @@ static void OnLoadDatabase(HWND window)
         RecordsAreInTheFolderInUse();
         // What the status line said of the records loaded before no longer holds.
         SetStatus(DatabaseHoldsMore ? kMoreThanTheTable : "");
+        ReviewShutdownBlock();
         ShowMessage(window, "Database loaded into memory");
     } else if (result > 3) {
         ShowMessage(window, kLoadError);
@@ -435,6 +607,16 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         // Answered here: left to the dialog manager it would come back as IDCANCEL.
         OnClose(window);
         return TRUE;
+    case WM_QUERYENDSESSION:
+        OnQueryEndSession(window);
+        return TRUE; // the answer is in DWLP_MSGRESULT
+    case WM_ENDSESSION:
+        OnEndSession(window, wParam);
+        break;
+    case WM_DESTROY:
+        StopCatchingTabKeys();
+        BlockShutdown(window, NULL);
+        break;
     }
     // The dialog manager does the rest, WM_INITDIALOG's focus included.
     return FALSE;

@@ -33,3 +33,11 @@ void NoteFolderChosen();
 
 // Selects the entry page's tab and shows that page, as a click on the tab does.
 void ShowEntryPage();
+
+
+// The reason the program gave the system for holding up the end of the Windows session,
+// or NULL when it holds nothing up.
+const WCHAR* ShutdownBlockReason();
+// After a change that may end what held the session up (a save, an entry added or shown):
+// takes the reason back, or names the one that remains.
+void ReviewShutdownBlock();

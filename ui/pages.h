@@ -29,3 +29,10 @@ void ShowDatabaseFolder(HWND configPage);
 
 // Opens the list's selected row (the focused one when none is selected) on the entry page.
 void OpenSelectedRow();
+
+// The entry page remembers what the program last put into its five fields (a record shown,
+// an Add, a Delete, start-up, a load); called each time the program fills them.
+void RememberShownEntry(HWND page);
+// 1 when the entry page's fields hold text typed or pasted since the program last filled
+// them, other than what it put there and not all empty: an entry that was never added.
+int EntryTyped();

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "ids.h"
+#include "pages.h"
 #include "record_store.h"
 
 HWND ListView;          // the list page's list view
@@ -19,6 +20,7 @@ void ShowCurrentRecord(HWND page)
     SetDlgItemTextA(page, IDC_ENTRY_USER, WorkingRecord.userName);
     SetDlgItemTextA(page, IDC_ENTRY_PASSWORD, WorkingRecord.password);
     SetDlgItemTextA(page, IDC_ENTRY_REMARKS, WorkingRecord.remarks);
+    RememberShownEntry(page);
 }
 
 void SetUpList(HWND listPage)

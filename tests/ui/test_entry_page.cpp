@@ -120,9 +120,12 @@ TEST_F(EntryPageTest, FullStoreRefusesButAMissingFieldIsReportedFirst)
     EXPECT_TRUE(boxes.Take().empty());
     TypeAndAdd("new", "new-url", "");
     EXPECT_EQ(kMissingFields, StatusLineText(main));
-    // The last slot can still be filled after a delete.
+    // The last slot can still be filled after a delete. The fields were typed over, so the
+    // question names the stored record.
     RecordStore.current = 5;
-    Delete(IDYES);
+    boxes.Queue(IDYES);
+    Click(page, 3013);
+    QuestionThen("Delete record 5 (\"s5\") as stored?", {IDYES, IDNO}, IDNO);
     TypeAndAdd("new", "new-url");
     EXPECT_EQ(1024u, SettingsBlock.count);
     EXPECT_STREQ("new", RecordStore.slots[1023].website);

@@ -65,6 +65,54 @@ void CALLBACK CloseOpenMenu(HWND, UINT, UINT_PTR, DWORD)
     }
 }
 
+// What the clipboard holds, read as another program would: its text, and whether it
+// carries the three marks that keep a copy out of the clipboard history and the cloud
+// clipboard (the last two a DWORD 0).
+struct ClipboardSeen {
+    int formats = 0;
+    std::string text;
+    bool marked = false;
+};
+
+ClipboardSeen LookAtClipboard()
+{
+    ClipboardSeen seen;
+    bool open = false;
+    for (int i = 0; i < 50 && !(open = OpenClipboard(NULL) != FALSE); ++i)
+        Sleep(10);
+    EXPECT_TRUE(open) << "the clipboard cannot be opened";
+    if (!open)
+        return seen;
+    seen.formats = CountClipboardFormats();
+    HANDLE text = GetClipboardData(CF_TEXT), wide = GetClipboardData(CF_UNICODETEXT);
+    if (text != NULL && wide != NULL) {
+        seen.text = (const char*)GlobalLock(text);
+        EXPECT_EQ(std::wstring(seen.text.begin(), seen.text.end()), (const wchar_t*)GlobalLock(wide));
+        GlobalUnlock(text);
+        GlobalUnlock(wide);
+    }
+    seen.marked = IsClipboardFormatAvailable(RegisterClipboardFormatA("ExcludeClipboardContentFromMonitorProcessing"));
+    for (const char* format : {"CanIncludeInClipboardHistory", "CanUploadToCloudClipboard"}) {
+        HANDLE data = GetClipboardData(RegisterClipboardFormatA(format));
+        seen.marked = seen.marked && data != NULL && GlobalSize(data) == sizeof(DWORD) &&
+                      *(const DWORD*)GlobalLock(data) == 0;
+        if (data != NULL)
+            GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return seen;
+}
+
+// Selects characters first to last - 1 of an entry field (all for -1) and sends it the key
+// Ctrl+C (3) or Ctrl+X (24) as the keyboard delivers it to an edit control.
+void CopyFrom(int field, int first, int last, WPARAM key)
+{
+    SendDlgItemMessageA(Window.entryPage, field, EM_SETSEL, first, last);
+    SendDlgItemMessageA(Window.entryPage, field, WM_CHAR, key, 1);
+}
+
+const char kCopied[] = "Password copied: the clipboard is cleared in 12 seconds";
+
 class KeyboardTest : public WindowTest {
 protected:
     void StartShown()
@@ -139,6 +187,45 @@ protected:
         return GetFocus() == control;
     }
     HWND Item(HWND page, int id) { return GetDlgItem(page, id); }
+    // Real key input: the keys pressed in order and released in reverse, through the
+    // system's input queue, so that the thread's key state sees the modifiers.
+    void Chord(std::vector<WORD> keys)
+    {
+        std::vector<INPUT> inputs;
+        for (int up = 0; up < 2; ++up) {
+            for (size_t i = 0; i < keys.size(); ++i) {
+                WORD key = up ? keys[keys.size() - 1 - i] : keys[i];
+                INPUT input = {};
+                input.type = INPUT_KEYBOARD;
+                input.ki.wVk = key;
+                input.ki.wScan = (WORD)MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+                input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) |
+                                   (key == VK_PRIOR || key == VK_NEXT ? KEYEVENTF_EXTENDEDKEY : 0);
+                inputs.push_back(input);
+            }
+        }
+        EXPECT_EQ(inputs.size(), SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT)));
+        Pump("keys with Ctrl");
+    }
+    // Delivers messages as the modal loop does until the tick count reaches until.
+    void PumpUntil(DWORD until)
+    {
+        while ((LONG)(until - GetTickCount()) > 0) {
+            Watchdog watchdog("waiting");
+            DWORD slice = GetTickCount() + 2000;
+            MSG msg;
+            while ((LONG)(until - GetTickCount()) > 0 && (LONG)(slice - GetTickCount()) > 0) {
+                if (!PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+                    Sleep(5);
+                    continue;
+                }
+                if (!IsDialogMessageA(main, &msg)) {
+                    TranslateMessage(&msg);
+                    DispatchMessageA(&msg);
+                }
+            }
+        }
+    }
     // From the Website field just reached: an entry typed field by field with Tab, then
     // "Add" reached with Tab and pressed with Enter.
     void TypeEntryAndAdd()
@@ -366,6 +453,144 @@ TEST_F(KeyboardTest, EnterInAnEditFieldPressesQuitAfterAPageButtonHadTheFocus)
     ASSERT_EQ(1u, SettingsBlock.count);
 
     // Back in an edit field, Enter is the default button's again: "Quit" saves and closes.
+    ASSERT_TRUE(TabTo(Item(page, 3010)));
+    Press(VK_RETURN);
+    EXPECT_EQ("System record saved", OnlyBoxText());
+    EXPECT_FALSE(IsOpen());
+    EXPECT_EQ(TableImage(1), ReadBytes(data.File("Kestal.dat")));
+}
+
+// Ctrl+Tab and Ctrl+Page Down go right, Ctrl+Shift+Tab and Ctrl+Page Up left, wrapping
+// around, from any control, with the focus on the first Tab stop of the page shown.
+TEST_F(KeyboardTest, CtrlTabAndCtrlPageKeysGoThroughTheTabs)
+{
+    StartShown();
+    ClickTab(1);
+    Type("typed");
+    HWND pages[] = {Window.configPage, Window.entryPage, Window.listPage};
+    HWND firstStops[] = {Item(pages[0], 2003), Item(pages[1], 3001), Item(pages[2], 4001)};
+    const std::pair<std::vector<WORD>, int> steps[] = {
+        {{VK_CONTROL, VK_NEXT}, 2},          {{VK_CONTROL, VK_TAB}, 0}, {{VK_CONTROL, VK_TAB}, 1},
+        {{VK_CONTROL, VK_SHIFT, VK_TAB}, 0}, {{VK_CONTROL, VK_SHIFT, VK_TAB}, 2},
+        {{VK_CONTROL, VK_PRIOR}, 1},         {{VK_CONTROL, VK_PRIOR}, 0}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE("to tab " + std::to_string(step.second));
+        Chord(step.first);
+        EXPECT_EQ(step.second, (int)SendDlgItemMessageA(main, 1002, TCM_GETCURSEL, 0, 0));
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(i == step.second, IsWindowVisible(pages[i]) != FALSE) << "page " << i;
+        EXPECT_EQ(firstStops[step.second], GetFocus());
+    }
+    // From a field deep in a page too; the text typed stays as it was.
+    Chord({VK_CONTROL, VK_TAB});
+    Chord({VK_TAB});
+    ASSERT_EQ(Item(pages[1], 3002), GetFocus());
+    Chord({VK_CONTROL, VK_NEXT});
+    EXPECT_EQ(firstStops[2], GetFocus());
+    EXPECT_EQ("typed", Text(pages[1], 3001));
+    EXPECT_TRUE(boxes.Take().empty());
+}
+
+// Ctrl+C in the password field: the selection, marked to stay out of the clipboard history
+// and the cloud clipboard, gone again twelve seconds later. Ctrl+X takes it out of the field.
+TEST_F(KeyboardTest, APasswordCopiedWithCtrlCLeavesTheClipboardAfterTwelveSeconds)
+{
+    WriteSettingsFile(program, 1, data.Path());
+    WriteDatabaseFile(data.Path(), {"a"});
+    StartShown();
+    CopyFrom(3009, 0, 2, 24);
+    ClipboardSeen seen = LookAtClipboard();
+    EXPECT_EQ("pw", seen.text);
+    EXPECT_TRUE(seen.marked);
+    EXPECT_EQ("-a", Text(Window.entryPage, 3009));
+
+    ClickTab(1);
+    Click(Window.entryPage, 3017); // Top: the record again
+    ASSERT_TRUE(TabTo(Item(Window.entryPage, 3009))); // Tab selects the whole field
+    DWORD copiedAt = GetTickCount();
+    PostMessageA(Focused(), WM_CHAR, 3, 1);
+    Pump("Ctrl+C");
+    seen = LookAtClipboard();
+    EXPECT_EQ("pw-a", seen.text);
+    EXPECT_TRUE(seen.marked);
+    EXPECT_EQ(kCopied, StatusLineText(main));
+    PumpUntil(copiedAt + 11000);
+    EXPECT_EQ("pw-a", LookAtClipboard().text) << "gone before 12 s";
+    PumpUntil(copiedAt + 14000);
+    EXPECT_EQ(0, LookAtClipboard().formats) << "still there after 12 s";
+}
+
+// The real modal loop: a password copied, then the window closed or the Windows session
+// ended, leaves the clipboard empty (at the end of the session before the window goes,
+// since the process may be ended first); a copy from another field since, unmarked, stays.
+TEST_F(KeyboardTest, ACopiedPasswordLeavesTheClipboardWhenTheWindowCloses)
+{
+    WriteSettingsFile(program, 1, data.Path());
+    WriteDatabaseFile(data.Path(), {"a"});
+    static bool copyAnother, endSession;
+    static ClipboardSeen whileOpen, atSessionEnd;
+    struct Steps {
+        static void CALLBACK Tick(HWND, UINT, UINT_PTR timer, DWORD)
+        {
+            KillTimer(NULL, timer);
+            HWND main = GetParent(Window.entryPage);
+            CopyFrom(3009, 0, -1, 3);
+            if (copyAnother)
+                CopyFrom(3001, 0, -1, 3);
+            whileOpen = LookAtClipboard();
+            if (endSession) {
+                EXPECT_EQ(TRUE, SendMessageA(main, WM_QUERYENDSESSION, 0, 0));
+                SendMessageA(main, WM_ENDSESSION, TRUE, 0);
+                atSessionEnd = LookAtClipboard();
+            } else {
+                PostMessageA(main, WM_CLOSE, 0, 0);
+            }
+        }
+    };
+    for (int way = 0; way < 4; ++way) {
+        copyAnother = way & 1;
+        endSession = way & 2;
+        SCOPED_TRACE(std::string(endSession ? "session end" : "close") + (copyAnother ? ", another copy since" : ""));
+        ResetStore();
+        Window = WindowState();
+        Window.module = GetModuleHandleA(NULL);
+        SetTimer(NULL, 0, 200, Steps::Tick);
+        Watchdog watchdog("closing in the modal loop");
+        DialogBoxParamA(Window.module, MAKEINTRESOURCEA(101), NULL, MainWindowProc, 0);
+        ClipboardSeen after = LookAtClipboard();
+        EXPECT_EQ(copyAnother ? "a" : "pw-a", whileOpen.text);
+        EXPECT_EQ(!copyAnother, whileOpen.marked);
+        if (endSession) {
+            EXPECT_EQ(copyAnother ? "a" : "", atSessionEnd.text);
+        }
+        EXPECT_EQ(copyAnother ? "a" : "", after.text);
+        EXPECT_EQ(copyAnother, after.formats != 0);
+    }
+}
+
+// An entry typed with the keyboard and ended with Enter is not closed away: the question
+// first, No keeps it; added, Enter saves and closes.
+TEST_F(KeyboardTest, EnterInAFieldAsksAboutAnEntryNotAdded)
+{
+    WriteSettingsFile(program, 0, data.Path());
+    StartShown();
+    ClickTab(1);
+    HWND page = Window.entryPage;
+    Type("site");
+    for (const char* text : {"site.example", "me", "pw"}) {
+        Press(VK_TAB);
+        Type(text);
+    }
+    boxes.Queue(IDNO);
+    Press(VK_RETURN);
+    QuestionThen("The entry typed on the entry page was not added. Close without adding it?", {IDYES, IDNO}, IDNO);
+    EXPECT_TRUE(IsOpen());
+    EXPECT_EQ("pw", Text(page, 3009));
+    EXPECT_FALSE(Exists(data.File("Kestal.dat")));
+
+    ASSERT_TRUE(TabTo(Item(page, 3012)));
+    Press(VK_RETURN);
+    ASSERT_EQ(1u, SettingsBlock.count);
     ASSERT_TRUE(TabTo(Item(page, 3010)));
     Press(VK_RETURN);
     EXPECT_EQ("System record saved", OnlyBoxText());
