@@ -13,6 +13,9 @@ struct Row {
     int line = 0;                    // the line of the file the row starts on, from 1
     std::vector<std::string> fields;
     std::string oddity;              // how the row broke the quoting rules; empty when it did not
+    // Rows read from an XML or JSON export instead:
+    std::string place;               // where the entry is, for reports ("entry 5 (group Social)")
+    std::string unreadable;          // why its login could not be read (it is then skipped), or empty
 };
 
 // Splits text into rows; a leading UTF-8 byte order mark is skipped. A quote inside an

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "csv.h"
+#include "documents.h"
 #include "folder.h"
 #include "folder_name.h"
 #include "input_text.h"
@@ -35,22 +36,34 @@ int Import(const Options& o)
     std::string utf8, error;
     if (!InputAsUtf8(text.str(), o.inputEncoding, &utf8, &error))
         return Fail(o.input + ": " + error);
+    // The managers' own XML and JSON exports are told by their content; the rest is CSV.
+    documents::Table document;
+    if (!documents::Read(utf8, &document, &error))
+        return Fail(o.input + ": " + error);
+    // --format names what the user expects the file to be: a check, never a layout.
+    documents::Kind expected = documents::KindOfName(o.format);
+    formats::Format format = formats::ByName(o.format);
+    if (!o.format.empty() && expected == documents::kCsv && (format == formats::kUnknown || format == formats::kKeePassXml))
+        return Fail("unknown import format '" + o.format +
+                    "' (keepassxc-csv, bitwarden-csv, browser-csv, firefox-csv, keepass-xml, keepassx-xml, "
+                    "pwsafe-xml or bitwarden-json)");
+    if (!o.format.empty() && expected != document.kind)
+        return Fail(o.input + ": " + documents::Description(document.kind) + ", not " + o.format);
     std::vector<csv::Row> rows;
-    if (!csv::Parse(utf8, &rows, &error))
-        return Fail(o.input + ": " + error);
-    if (rows.empty())
-        return Fail(o.input + ": empty");
-    header::Columns columns;
-    if (!header::Map(rows[0].fields, &columns, &error))
-        return Fail(o.input + ": " + error);
-    if (!o.format.empty()) {
-        // --format names what the user expects the file to be: a check, never a layout.
-        formats::Format format = formats::ByName(o.format);
-        if (format == formats::kUnknown || format == formats::kKeePassXml)
-            return Fail("unknown import format '" + o.format +
-                        "' (keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv)");
-        if (!formats::HeaderFits(format, rows[0].fields))
+    header::Columns columns = document.columns;
+    size_t first = 0; // the first row of data
+    if (document.kind == documents::kCsv) {
+        if (!csv::Parse(utf8, &rows, &error))
+            return Fail(o.input + ": " + error);
+        if (rows.empty())
+            return Fail(o.input + ": empty");
+        if (!header::Map(rows[0].fields, &columns, &error))
+            return Fail(o.input + ": " + error);
+        if (!o.format.empty() && !formats::HeaderFits(format, rows[0].fields))
             return Fail(o.input + ": the header is not one that " + o.format + " files have");
+        first = 1;
+    } else {
+        rows.swap(document.rows);
     }
 
     // The database as the program would have it: settings first, then the records they count.
@@ -90,8 +103,10 @@ int Import(const Options& o)
     choices.allowEmptyUrl = o.allowEmptyUrl;
     choices.allowEmptyUser = o.allowEmptyUser;
     import_rules::Tally tally;
-    for (size_t i = 1; i < rows.size(); ++i)
+    for (size_t i = first; i < rows.size(); ++i)
         import_rules::ImportRow(rows[i], columns, cp, choices, &tally);
+    for (const std::string& note : document.notes)
+        Report(note);
     for (const std::string& report : tally.reports)
         Report(report);
     int imported = tally.imported, skipped = tally.skipped;

@@ -99,13 +99,17 @@ void ImportRow(const csv::Row& row, const header::Columns& columns, const charse
 {
     if (row.fields.size() == 1 && row.fields[0].empty())
         return; // a blank line
-    std::string at = "line " + std::to_string(row.line) + ": ";
+    std::string at = (row.place.empty() ? "line " + std::to_string(row.line) : row.place) + ": ";
     auto skip = [&](const std::string& why) {
         if (!row.oddity.empty())
             tally->reports.push_back(at + row.oddity);
         tally->reports.push_back(at + "skipped: " + why);
         ++tally->skipped;
     };
+    if (!row.unreadable.empty()) {
+        skip(row.unreadable);
+        return;
+    }
     std::vector<std::string> notes; // changes made to a row that is imported
     if (!row.oddity.empty())
         notes.push_back(row.oddity);

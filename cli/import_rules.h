@@ -22,7 +22,7 @@ struct Tally {
     int imported = 0;
     int skipped = 0;
     int changed = 0;                  // imported, but not exactly as the file had it
-    std::vector<std::string> reports; // "line N: ..." for each row skipped, changed or noted
+    std::vector<std::string> reports; // "line N: ..." (or the row's place) for each row skipped, changed or noted
 };
 
 // The longest text the program's fields keep: its window reads one byte less than the

@@ -1,6 +1,8 @@
 #include "keepass_xml.h"
 
 #include "charset.h"
+#include "header.h"
+#include "readers.h"
 
 namespace keepass {
 
@@ -63,3 +65,122 @@ std::string Document(const std::vector<Entry>& entries, const std::string& group
 }
 
 } // namespace keepass
+
+// Reading KeePass 2 XML: the export of KeePass 2 (File > Export, "KeePass XML (2.x)") and of
+// KeePassXC (Database > Export > XML, keepassxc-cli export -f xml).
+namespace documents {
+
+namespace {
+
+bool IsTrue(const std::string& value)
+{
+    return header::Folded(value) == "true";
+}
+
+struct Reading {
+    Table* table;
+    std::string recycleBin; // the UUID (base64) of the recycle bin group, or empty
+    int recycled = 0;       // entries left out with it
+};
+
+int CountEntries(const xml::Node* group)
+{
+    int n = 0;
+    for (const xml::Node* c = group->first_node(); c != nullptr; c = c->next_sibling()) {
+        if (xml::Is(c, "Entry"))
+            ++n;
+        else if (xml::Is(c, "Group"))
+            n += CountEntries(c);
+    }
+    return n;
+}
+
+// An entry's standard fields; its history (older versions of it) and other strings are not
+// logins of their own.
+void ReadEntry(const xml::Node* entry, const std::string& group, Table* table)
+{
+    static const struct {
+        const char* key;
+        std::string Fields::*field;
+        const char* name; // as reports name it
+        bool login;       // part of what logs in: without it the entry is no login
+    } kKeys[] = {{"Title", &Fields::title, "website", false},
+                 {"URL", &Fields::url, "URL", true},
+                 {"UserName", &Fields::userName, "user name", true},
+                 {"Password", &Fields::password, "password", true},
+                 {"Notes", &Fields::notes, "remarks", false}};
+    Fields fields;
+    for (const xml::Node* s = entry->first_node(); s != nullptr; s = s->next_sibling()) {
+        if (!xml::Is(s, "String"))
+            continue;
+        std::string key = xml::TextOf(xml::Child(s, "Key"));
+        const xml::Node* value = xml::Child(s, "Value");
+        for (const auto& k : kKeys) {
+            if (key != k.key)
+                continue;
+            // Exports write their protected values in clear, marked ProtectInMemory.
+            // "Protected" marks a value enciphered with the key of the database it came
+            // from, which an XML file does not carry: its text is not the value.
+            if (!IsTrue(xml::Attribute(value, "Protected"))) {
+                fields.*k.field = xml::TextOf(value);
+                continue;
+            }
+            std::string why = std::string("the ") + k.name +
+                              " is enciphered (Protected=\"True\") with the key of the database it came from";
+            if (k.login && fields.unreadable.empty())
+                fields.unreadable = why + "; export the database as XML again";
+            else if (!k.login)
+                fields.oddity += (fields.oddity.empty() ? "" : "; ") + why + ": left out";
+        }
+    }
+    AddEntry(table, "group", group, fields);
+}
+
+void ReadGroup(const xml::Node* group, const std::string& parent, Reading* r)
+{
+    if (!r->recycleBin.empty() && xml::TextOf(xml::Child(group, "UUID")) == r->recycleBin) {
+        r->recycled += CountEntries(group);
+        return;
+    }
+    std::string name = xml::TextOf(xml::Child(group, "Name"));
+    std::string path = parent.empty() ? name : parent + "/" + name;
+    for (const xml::Node* c = group->first_node(); c != nullptr; c = c->next_sibling()) {
+        if (xml::Is(c, "Entry"))
+            ReadEntry(c, path, r->table);
+        else if (xml::Is(c, "Group"))
+            ReadGroup(c, path, r);
+    }
+}
+
+} // namespace
+
+bool ReadKeePass(const xml::Node* root, Table* table, std::string* error)
+{
+    const xml::Node* groups = xml::Child(root, "Root");
+    if (groups == nullptr) {
+        *error = "a KeePass XML document without its <Root> element";
+        return false;
+    }
+    Reading r;
+    r.table = table;
+    // The recycle bin holds deleted entries; KeePass counts it only while it is enabled, and
+    // an all-zero UUID names none.
+    const xml::Node* meta = xml::Child(root, "Meta");
+    std::string enabled = xml::TextOf(xml::Child(meta, "RecycleBinEnabled"));
+    std::string bin = xml::TextOf(xml::Child(meta, "RecycleBinUUID"));
+    if (!IsTrue(enabled) && !enabled.empty())
+        bin.clear();
+    if (bin.find_first_not_of("A=") != std::string::npos)
+        r.recycleBin = bin;
+    for (const xml::Node* c = groups->first_node(); c != nullptr; c = c->next_sibling()) {
+        if (xml::Is(c, "Group"))
+            ReadGroup(c, "", &r);
+    }
+    if (r.recycled > 0)
+        table->notes.push_back(std::to_string(r.recycled) +
+                               (r.recycled == 1 ? " entry of the recycle bin was" : " entries of the recycle bin were") +
+                               " left out");
+    return true;
+}
+
+} // namespace documents
