@@ -102,13 +102,12 @@ void ReadEntry(const xml::Node* entry, const std::string& group, Table* table)
     static const struct {
         const char* key;
         std::string Fields::*field;
-        const char* name; // as reports name it
-        bool login;       // part of what logs in: without it the entry is no login
-    } kKeys[] = {{"Title", &Fields::title, "website", false},
-                 {"URL", &Fields::url, "URL", true},
-                 {"UserName", &Fields::userName, "user name", true},
-                 {"Password", &Fields::password, "password", true},
-                 {"Notes", &Fields::notes, "remarks", false}};
+        bool login; // part of what logs in: without it the entry is no login
+    } kKeys[] = {{"Title", &Fields::title, false},
+                 {"URL", &Fields::url, true},
+                 {"UserName", &Fields::userName, true},
+                 {"Password", &Fields::password, true},
+                 {"Notes", &Fields::notes, false}};
     Fields fields;
     for (const xml::Node* s = entry->first_node(); s != nullptr; s = s->next_sibling()) {
         if (!xml::Is(s, "String"))
@@ -125,8 +124,8 @@ void ReadEntry(const xml::Node* entry, const std::string& group, Table* table)
                 fields.*k.field = xml::TextOf(value);
                 continue;
             }
-            std::string why = std::string("the ") + k.name +
-                              " is enciphered (Protected=\"True\") with the key of the database it came from";
+            std::string why = std::string("the ") + k.key +
+                              " value is enciphered (Protected=\"True\") with the key of the database it came from";
             if (k.login && fields.unreadable.empty())
                 fields.unreadable = why + "; export the database as XML again";
             else if (!k.login)
