@@ -131,6 +131,11 @@ bool ReadBitwarden(const std::string& text, Table* table, std::string* error)
         else
             *error = "line " + std::to_string(line) + ": not well-formed JSON";
         return false;
+    } catch (const Json::exception&) {
+        // A number beyond what a double holds: Bitwarden writes none. (The parser's own
+        // message quotes the file, which may hold passwords.)
+        *error = "JSON holding a number too large to read";
+        return false;
     } catch (const std::bad_alloc&) {
         *error = "too large to read";
         return false;
