@@ -78,13 +78,17 @@ int main(int argc, char** argv)
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
     AddCodePage(exportCommand, &o);
 
-    CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
-    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")
+    CLI::App* importCommand = app.add_subcommand("import", "append the logins of another password manager's or a "
+                                                           "browser's export to the database");
+    importCommand->add_option("FILE", o.input,
+                              "the export: CSV with a header row, KeePass 2 or KeePassX 0.4 XML, Password Safe XML, "
+                              "or Bitwarden's unencrypted JSON (told by its content), in UTF-8")
         ->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
-                              "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "
-                              "firefox-csv (columns are always taken by their names)");
+                              "refuse the file unless it is keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv "
+                              "(by its header; columns are always taken by their names), keepass-xml, keepassx-xml, "
+                              "pwsafe-xml or bitwarden-json");
     importCommand->add_option("--input-encoding", o.inputEncoding,
                               "FILE's encoding when it is not UTF-8: windows-1250 to windows-1258");
     importCommand->add_flag("--dry-run", o.dryRun, "report what would be imported; write nothing");
