@@ -105,10 +105,13 @@ const Case kCases[] = {
     {"keepass2.xml", 1,
      {{"Bank & Co", "https://bank.example/?a=1&b=2", "holder", "a&b\"c'd\xE9", "Card <2> & PIN second line"},
       {"Forum", "https://forum.example", "poster", "forum-pw", ""},
-      {"Caf\xE9", "https://cafe.example", "cdata&user", "  spaced pw  ", ""}},
+      {"Caf\xE9", "https://cafe.example", "cdata&user", "  spaced pw  ", ""},
+      {"Forum app", "android://forum.example", "poster", "forum-pw", ""}}, // fields that refer to Forum's
      {"1 entry of the recycle bin was left out",
       "entry 3 (group Home/Internet/Social): skipped: the Password value is enciphered (Protected=\"True\") with the key "
-      "of the database it came from; export the database as XML again"}},
+      "of the database it came from; export the database as XML again",
+      "entry 6 (group Home/Internet): skipped: the Password value refers to another entry's ({REF:...}) that the file "
+      "does not hold"}},
     {"keepassx.xml", 1,
      {{"Mail & more", "https://mail.example", "mailer", "m<pw", "first line second line"},
       {"Books", "https://books.example", "reader", "book-pw", "Kundennummer: 12"}},
