@@ -1,6 +1,6 @@
 // kestal-tool's export and import of 1024 records (import from CSV, KeePass 2 XML and
-// Bitwarden JSON), each beside its floor: reading and writing the files involved, with the same crash-safe write (create, write, fsync, close,
-// rename) the tool's own writes make.
+// Bitwarden JSON), each beside its floor: reading and writing the files involved, with the
+// same crash-safe write (create, write, fsync, close, rename) the tool's own writes make.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>

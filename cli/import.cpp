@@ -43,7 +43,8 @@ int Import(const Options& o)
     // --format names what the user expects the file to be: a check, never a layout.
     documents::Kind expected = documents::KindOfName(o.format);
     formats::Format format = formats::ByName(o.format);
-    if (!o.format.empty() && expected == documents::kCsv && (format == formats::kUnknown || format == formats::kKeePassXml))
+    bool csvFormat = format != formats::kUnknown && format != formats::kKeePassXml; // the XML one is export's
+    if (!o.format.empty() && expected == documents::kCsv && !csvFormat)
         return Fail("unknown import format '" + o.format +
                     "' (keepassxc-csv, bitwarden-csv, browser-csv, firefox-csv, keepass-xml, keepassx-xml, "
                     "pwsafe-xml or bitwarden-json)");

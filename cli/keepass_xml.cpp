@@ -266,9 +266,8 @@ bool ReadKeePass(const xml::Node* root, Table* table, std::string* error)
         AddEntry(table, "group", read.group, f);
     }
     if (r.recycled > 0)
-        table->notes.push_back(std::to_string(r.recycled) +
-                               (r.recycled == 1 ? " entry of the recycle bin was" : " entries of the recycle bin were") +
-                               " left out");
+        table->notes.push_back(std::to_string(r.recycled) + (r.recycled == 1 ? " entry" : " entries") +
+                               " of the recycle bin " + (r.recycled == 1 ? "was" : "were") + " left out");
     return true;
 }
 

@@ -60,10 +60,9 @@ bool ReadKeePassX(const xml::Node* root, Table* table, std::string* /*error*/)
             ReadGroup(c, "", &r);
     }
     if (r.backups > 0)
-        table->notes.push_back(std::to_string(r.backups) +
-                               (r.backups == 1 ? " entry of the Backup group (older versions and deleted entries) was"
-                                               : " entries of the Backup group (older versions and deleted entries) were") +
-                               " left out");
+        table->notes.push_back(std::to_string(r.backups) + (r.backups == 1 ? " entry" : " entries") +
+                               " of the Backup group (older versions and deleted entries) " +
+                               (r.backups == 1 ? "was" : "were") + " left out");
     return true;
 }
 

@@ -178,7 +178,8 @@ TEST_F(DocumentTest, ProtectedValuesInClearAreReadAndEncipheredOnesNever)
     EXPECT_NE(std::string::npos, reports.find("entry 1 (group G): the Notes value is enciphered")) << reports;
     EXPECT_EQ(1, ImportText(entry("<Value Protected=\"true\">AAEC</Value>", "<Value/>"), "", &reports));
     EXPECT_EQ(3u, Records().size());
-    EXPECT_NE(std::string::npos, reports.find("entry 1 (group G): skipped: the Password value is enciphered")) << reports;
+    EXPECT_NE(std::string::npos, reports.find("entry 1 (group G): skipped: the Password value is enciphered"))
+        << reports;
 }
 
 TEST(XmlNesting, CountsElementsAsRapidxmlDoesAndBoundsTheParse)
