@@ -28,7 +28,8 @@ namespace {
 
 std::string Folder; // host form, with a trailing '/'
 
-std::string Make(const std::string& name)
+// The scratch folder, made on first use, and removed at exit.
+const std::string& Scratch()
 {
     if (Folder.empty()) {
         char dir[] = "/tmp/kestal-bench-tool-XXXXXX";
@@ -37,7 +38,12 @@ std::string Make(const std::string& name)
         Folder = std::string(dir) + "/";
         atexit([] { std::filesystem::remove_all(Folder); });
     }
-    std::string path = Folder + name;
+    return Folder;
+}
+
+std::string Make(const std::string& name)
+{
+    std::string path = Scratch() + name;
     mkdir(path.c_str(), 0700);
     return path;
 }
@@ -133,7 +139,7 @@ Entry Login(int i)
 
 std::string Csv()
 {
-    std::string path = Folder + "in.csv";
+    std::string path = Scratch() + "in.csv";
     if (access(path.c_str(), F_OK) != 0) {
         std::string text = "name,url,username,password,note\n";
         for (int i = 0; i < kSlotCount; ++i)
@@ -147,7 +153,7 @@ std::string Csv()
 // KeePass 2 XML as the tool's own export writes it.
 std::string KeePassXml()
 {
-    std::string path = Folder + "in.xml";
+    std::string path = Scratch() + "in.xml";
     if (access(path.c_str(), F_OK) != 0) {
         std::vector<Entry> entries;
         for (int i = 0; i < kSlotCount; ++i)
@@ -161,7 +167,7 @@ std::string KeePassXml()
 // Bitwarden's unencrypted JSON export, laid out as Bitwarden lays it out.
 std::string BitwardenJson()
 {
-    std::string path = Folder + "in.json";
+    std::string path = Scratch() + "in.json";
     if (access(path.c_str(), F_OK) != 0) {
         nlohmann::json items = nlohmann::json::array();
         for (int i = 0; i < kSlotCount; ++i) {
