@@ -1,7 +1,7 @@
-// kestal-tool's export and import of 1024 records, each beside its floor: reading and
-// writing the files involved, with the same crash-safe write (create, write, fsync, close,
-// rename) the tool's own writes make. The encrypted export beside its key derivation alone,
-// at the build's everyday cost.
+// kestal-tool's export and import of 1024 records (import from CSV, KeePass 2 XML and
+// Bitwarden JSON), each beside its floor: reading and writing the files involved, with the
+// same crash-safe write (create, write, fsync, close, rename) the tool's own writes make.
+// The encrypted export beside its key derivation alone, at the build's everyday cost.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -16,17 +16,22 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "bench_stats.h"
 #include "commands.h"
 #include "files.h"
+#include "formats.h"
 #include "kdbx.h"
+#include "keepass_xml.h"
 #include "record_store.h"
 
 namespace {
 
 std::string Folder; // host form, with a trailing '/'
 
-std::string Make(const std::string& name)
+// The scratch folder, made on first use, and removed at exit.
+const std::string& Scratch()
 {
     if (Folder.empty()) {
         char dir[] = "/tmp/kestal-bench-tool-XXXXXX";
@@ -35,7 +40,12 @@ std::string Make(const std::string& name)
         Folder = std::string(dir) + "/";
         atexit([] { std::filesystem::remove_all(Folder); });
     }
-    std::string path = Folder + name;
+    return Folder;
+}
+
+std::string Make(const std::string& name)
+{
+    std::string path = Scratch() + name;
     mkdir(path.c_str(), 0700);
     return path;
 }
@@ -117,9 +127,21 @@ void BM_Export1024_floor(benchmark::State& state)
     }
 }
 
+// The 1024 logins every import reads, in each format's own layout.
+Entry Login(int i)
+{
+    Entry e;
+    e.title = "Site " + std::to_string(i);
+    e.url = "https://site" + std::to_string(i) + ".example/";
+    e.userName = "user" + std::to_string(i);
+    e.password = "pass,word" + std::to_string(i);
+    e.notes = "caf\xC3\xA9";
+    return e;
+}
+
 std::string Csv()
 {
-    std::string path = Folder + "in.csv";
+    std::string path = Scratch() + "in.csv";
     if (access(path.c_str(), F_OK) != 0) {
         std::string text = "name,url,username,password,note\n";
         for (int i = 0; i < kSlotCount; ++i)
@@ -130,11 +152,56 @@ std::string Csv()
     return path;
 }
 
-void BM_Import1024(benchmark::State& state)
+// KeePass 2 XML as the tool's own export writes it.
+std::string KeePassXml()
+{
+    std::string path = Scratch() + "in.xml";
+    if (access(path.c_str(), F_OK) != 0) {
+        std::vector<Entry> entries;
+        for (int i = 0; i < kSlotCount; ++i)
+            entries.push_back(Login(i));
+        std::string text = keepass::Document(entries, "Imported");
+        SafeWrite(path, text.data(), text.size());
+    }
+    return path;
+}
+
+// Bitwarden's unencrypted JSON export, laid out as Bitwarden lays it out.
+std::string BitwardenJson()
+{
+    std::string path = Scratch() + "in.json";
+    if (access(path.c_str(), F_OK) != 0) {
+        nlohmann::json items = nlohmann::json::array();
+        for (int i = 0; i < kSlotCount; ++i) {
+            Entry e = Login(i);
+            items.push_back({{"id", std::to_string(i)},
+                             {"organizationId", nullptr},
+                             {"folderId", nullptr},
+                             {"type", 1},
+                             {"reprompt", 0},
+                             {"name", e.title},
+                             {"notes", e.notes},
+                             {"favorite", false},
+                             {"login",
+                              {{"uris", {{{"match", nullptr}, {"uri", e.url}}}},
+                               {"username", e.userName},
+                               {"password", e.password},
+                               {"totp", nullptr}}},
+                             {"collectionIds", nullptr}});
+        }
+        nlohmann::json document = {{"encrypted", false}, {"folders", nlohmann::json::array()}, {"items", items}};
+        std::string text = document.dump(2);
+        SafeWrite(path, text.data(), text.size());
+    }
+    return path;
+}
+
+// An import of 1024 logins into an empty folder.
+void ImportInto(benchmark::State& state, const std::string& folder, const std::string& input)
 {
     Options o;
-    o.folder = Make("import");
-    o.input = Csv();
+    o.folder = Make(folder);
+    o.input = input;
     for (auto _ : state) {
         state.PauseTiming();
         unlink((o.folder + "/KSys.dat").c_str());
@@ -145,17 +212,46 @@ void BM_Import1024(benchmark::State& state)
     }
 }
 
-// The CSV read, then 1024 records and the settings written.
-void BM_Import1024_floor(benchmark::State& state)
+// Its floor: the input read, then 1024 records and the settings written.
+void ImportFloor(benchmark::State& state, const std::string& folder, const std::string& input)
 {
-    std::string csvPath = Csv();
-    std::string folder = Make("import-floor");
+    std::string into = Make(folder);
     std::vector<char> records((size_t)kSlotCount * kRecordSize, 'r'), settings(kSettingsFileSize, 's');
     for (auto _ : state) {
-        benchmark::DoNotOptimize(Slurp(csvPath));
-        SafeWrite(folder + "/Kestal.dat", records.data(), records.size());
-        SafeWrite(folder + "/KSys.dat", settings.data(), settings.size());
+        benchmark::DoNotOptimize(Slurp(input));
+        SafeWrite(into + "/Kestal.dat", records.data(), records.size());
+        SafeWrite(into + "/KSys.dat", settings.data(), settings.size());
     }
+}
+
+void BM_Import1024(benchmark::State& state)
+{
+    ImportInto(state, "import", Csv());
+}
+
+void BM_Import1024_floor(benchmark::State& state)
+{
+    ImportFloor(state, "import-floor", Csv());
+}
+
+void BM_Import1024_KeePassXml(benchmark::State& state)
+{
+    ImportInto(state, "import-xml", KeePassXml());
+}
+
+void BM_Import1024_KeePassXml_floor(benchmark::State& state)
+{
+    ImportFloor(state, "import-xml-floor", KeePassXml());
+}
+
+void BM_Import1024_BitwardenJson(benchmark::State& state)
+{
+    ImportInto(state, "import-json", BitwardenJson());
+}
+
+void BM_Import1024_BitwardenJson_floor(benchmark::State& state)
+{
+    ImportFloor(state, "import-json-floor", BitwardenJson());
 }
 
 // The password on standard input, as a pipe gives it.
@@ -205,6 +301,10 @@ KESTAL_BENCH(BM_Export1024);
 KESTAL_BENCH(BM_Export1024_floor);
 KESTAL_BENCH(BM_Import1024);
 KESTAL_BENCH(BM_Import1024_floor);
+KESTAL_BENCH(BM_Import1024_KeePassXml);
+KESTAL_BENCH(BM_Import1024_KeePassXml_floor);
+KESTAL_BENCH(BM_Import1024_BitwardenJson);
+KESTAL_BENCH(BM_Import1024_BitwardenJson_floor);
 KESTAL_BENCH_SLOW(BM_ExportKdbx1024);
 KESTAL_BENCH_SLOW(BM_KeyDerivation);
 

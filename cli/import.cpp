@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "csv_import.h"
+#include "documents.h"
 #include "folder.h"
 #include "folder_name.h"
 #include "input_text.h"
@@ -34,20 +35,36 @@ int Import(const Options& o)
     std::string utf8, error;
     if (!InputAsUtf8(text.str(), o.inputEncoding, &utf8, &error))
         return Fail(o.input + ": " + error);
-    if (!o.format.empty()) {
+    if (!o.format.empty() && documents::KindOfName(o.format) == documents::kCsv) {
         // --format names what the user expects the file to be: a check, never a layout.
         formats::Format format = formats::ByName(o.format);
         if (format == formats::kUnknown || format == formats::kKeePassXml || format == formats::kKdbx)
             return Fail("unknown import format '" + o.format +
-                        "' (keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv)");
+                        "' (keepassxc-csv, bitwarden-csv, browser-csv, firefox-csv, keepass-xml, keepassx-xml, "
+                        "pwsafe-xml or bitwarden-json)");
     }
-    csv_import::Request request;
-    request.columns = o.columns;
-    request.format = o.format;
-    std::vector<import_rules::Item> items;
-    std::vector<std::string> fileReports;
-    if (!csv_import::Read(utf8, request, &items, &fileReports, &error))
+    // The managers' own XML and JSON exports are told by their content; the rest is CSV.
+    documents::Table document;
+    if (!documents::Read(utf8, &document, &error))
         return Fail(o.input + ": " + error);
+    if (!o.format.empty() && documents::KindOfName(o.format) != document.kind)
+        return Fail(o.input + ": " + documents::Description(document.kind) + ", not " + o.format);
+    std::vector<import_rules::Item> items;
+    std::vector<std::string> fileReports; // said once for the whole file, after its entries'
+    if (document.kind == documents::kCsv) {
+        csv_import::Request request;
+        request.columns = o.columns;
+        request.format = o.format;
+        if (!csv_import::Read(utf8, request, &items, &fileReports, &error))
+            return Fail(o.input + ": " + error);
+    } else {
+        // An XML or JSON export names every field itself: a list of columns would be ignored.
+        if (!o.columns.empty())
+            return Fail(o.input + ": " + documents::Description(document.kind) +
+                        ", whose fields are named in it; --columns is for a CSV file without a header row");
+        items.swap(document.items);
+        fileReports.swap(document.notes);
+    }
 
     // The database as the program would have it: settings first, then the records they count.
     Loaded l = Load(o);

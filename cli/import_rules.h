@@ -21,7 +21,8 @@ struct Tally {
     int imported = 0;
     int skipped = 0;
     int changed = 0;                  // imported, but not exactly as the file had it
-    std::vector<std::string> reports; // "line N: ..." for each row skipped, changed or noted
+    std::vector<std::string> reports; // "line N: ..." (or the entry's place) for each entry skipped,
+                                      // changed or noted
 };
 
 // The longest text the program's fields keep: its window reads one byte less than the
@@ -29,13 +30,16 @@ struct Tally {
 enum { kLongestText = 126, kLongestShortText = 62 };
 
 // One entry of an imported file as its reader gives it: the five fields as UTF-8 text,
-// whatever the file's layout (a CSV row, a row of field/value pairs, ...).
+// whatever the file's layout (a CSV row, a row of field/value pairs, an entry of an XML or
+// JSON export).
 struct Item {
-    std::string where;                        // how reports name it: "line 5"
+    std::string where;                        // how reports name it: "line 5", or in an XML or
+                                              // JSON export "entry 5 (group Social)"
     std::string text[header::kFieldCount];    // title, URL, user name, password, notes
     bool titled = true;                       // false: the file has no titles (Firefox); the
                                               // URL's host becomes the website
-    std::string notALogin;                    // why it holds no login (a note, a card), or empty
+    std::string notALogin;                    // why it holds no login (a note, a card) or none
+                                              // the tool can read, or empty
     std::string oddity;                       // how it broke its format's rules, reported always
     std::vector<std::string> changes;         // what reading it changed, reported when imported
     bool lostFields = false;                  // the reader left fields of it out (reported once

@@ -91,23 +91,29 @@ int main(int argc, char** argv)
                           "passwords in clear text; a refused or failed export gives none.");
     AddCodePage(exportCommand, &o);
 
-    CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
-    importCommand->footer("The header's names are compared whatever their case; " + header::NamesHelp() +
-                          " (* only when no other column gives that field). An e-mail column gives the user name of rows that have none. Rows of field/value "
-                          "pairs (\"Title\",\"Field\",\"Value\",...,\"Note\") are read by the fields' names. "
-                          "Fields beyond the header's columns are left out, said once for the file, and the rows "
-                          "kept. A file without a header row is refused, quoting none of its fields; --columns "
-                          "names its columns.");
-    importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row "
-                                               "(or tab-separated)")
+    CLI::App* importCommand = app.add_subcommand("import", "append the logins of another password manager's or a "
+                                                           "browser's export to the database");
+    importCommand->footer("A CSV file's header names are compared whatever their case; " + header::NamesHelp() +
+                          " (* only when no other column gives that field). An e-mail column gives the user name of "
+                          "rows that have none. Rows of field/value pairs (\"Title\",\"Field\",\"Value\",...,"
+                          "\"Note\") are read by the fields' names. Fields beyond the header's columns are left out, "
+                          "said once for the file, and the rows kept. A file without a header row is refused, quoting "
+                          "none of its fields; --columns names its columns. In an XML or JSON export each entry is "
+                          "named by its place (\"entry 5 (group Social)\"); a recycle bin or KeePassX's Backup group "
+                          "is left out and said so; a document that is malformed, cut short or encrypted is refused "
+                          "whole.");
+    importCommand->add_option("FILE", o.input,
+                              "the export: CSV with a header row (or tab-separated), KeePass 2 or KeePassX 0.4 XML, "
+                              "Password Safe XML, or Bitwarden's unencrypted JSON (told by its content), in UTF-8")
         ->required();
     AddFolder(importCommand, &o);
     importCommand->add_option("--format", o.format,
-                              "refuse the file unless its header is keepassxc-csv, bitwarden-csv, browser-csv or "
-                              "firefox-csv (columns are always taken by their names)");
+                              "refuse the file unless it is keepassxc-csv, bitwarden-csv, browser-csv or firefox-csv "
+                              "(by its header; columns are always taken by their names), keepass-xml, keepassx-xml, "
+                              "pwsafe-xml or bitwarden-json");
     importCommand->add_option("--columns", o.columns,
-                              "FILE has no header row: its columns in order, by the header names below (any other "
-                              "name marks a column to ignore), e.g. folder,title,username,password,url,notes")
+                              "FILE is CSV without a header row: its columns in order, by the header names below (any "
+                              "other name marks a column to ignore), e.g. folder,title,username,password,url,notes")
         ->option_text("LIST");
     importCommand->add_option("--input-encoding", o.inputEncoding,
                               "FILE's encoding when it is not UTF-8: windows-1250 to windows-1258");

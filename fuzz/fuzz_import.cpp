@@ -1,9 +1,13 @@
-// A hostile CSV file goes through what kestal-tool's import does with it: the reader, the
-// header mapping and the rules each row meets before it becomes a record. Whatever the
-// bytes, the reader's rows write back and read again to the same fields, every record stored
-// is one the program could have made, and the records go out as a browser's CSV and come
-// back in byte for byte.
+// A hostile file goes through what kestal-tool's import does with it: the readers of XML and
+// JSON exports, or the CSV reader and the header mapping, then the rules each entry or row
+// meets before it becomes a record. Whatever the bytes, a document is read or refused with
+// a reason, rapidxml never descends deeper than the nesting guard counted, the CSV reader's
+// rows write back and read again to the same fields, every record stored is one the program
+// could have made, and the records go out as a browser's CSV and come back in byte for byte.
 #include <string.h>
+
+#include <algorithm>
+#include <memory>
 
 #include <string>
 #include <vector>
@@ -11,12 +15,14 @@
 #include "charset.h"
 #include "csv.h"
 #include "csv_import.h"
+#include "documents.h"
 #include "formats.h"
 #include "fuzz_support.h"
 #include "header.h"
 #include "import_rules.h"
 #include "record_store.h"
 #include "text.h"
+#include "xml_document.h"
 
 namespace {
 
@@ -75,13 +81,80 @@ void ImportAll(const std::vector<import_rules::Item>& items, const import_rules:
         FUZZ_CHECK(report.compare(0, 5, "line ") == 0);
 }
 
+// The deepest element of what rapidxml built.
+int DepthOf(const xml::Node* node)
+{
+    int deepest = 0;
+    for (const xml::Node* c = node->first_node(); c != nullptr; c = c->next_sibling()) {
+        if (c->type() == rapidxml::node_element)
+            deepest = std::max(deepest, DepthOf(c));
+    }
+    return deepest + 1;
+}
+
+// An XML or JSON document: read whole or refused, its entries numbered in order, and each
+// through the rules.
+void ImportDocument(const std::string& text, size_t size)
+{
+    if (!text.empty() && text.find_first_not_of(" \t\r\n\xEF\xBB\xBF") != std::string::npos &&
+        text[text.find_first_not_of(" \t\r\n\xEF\xBB\xBF")] == '<') {
+        // The guard counts as rapidxml descends: an element written <e></e> is entered,
+        // one written <e/> is not, and the tree cannot tell them apart.
+        std::string error;
+        std::unique_ptr<xml::Document> document = xml::Parse(text, &error);
+        if (document) {
+            int line = 0;
+            int counted = xml::Nesting(text.c_str(), 1 << 30, &line);
+            int built = DepthOf(xml::Root(*document));
+            FUZZ_CHECK(counted == built || counted == built - 1);
+            FUZZ_CHECK(built <= xml::kDeepest + 1);
+        } else {
+            FUZZ_CHECK(!error.empty());
+        }
+    }
+    documents::Table table;
+    std::string error;
+    if (!documents::Read(text, &table, &error)) {
+        FUZZ_CHECK(!error.empty());
+        return;
+    }
+    FUZZ_CHECK(table.kind != documents::kCsv);
+    for (size_t i = 0; i < table.items.size(); ++i) {
+        // "entry N", then " (group ...)" or " (folder ...)" when it has one.
+        const std::string& where = table.items[i].where;
+        std::string entry = "entry " + std::to_string(i + 1);
+        FUZZ_CHECK(where.compare(0, entry.size(), entry) == 0);
+        FUZZ_CHECK(where.size() == entry.size() || (where.compare(entry.size(), 2, " (") == 0 && where.back() == ')'));
+        FUZZ_CHECK(table.items[i].titled && table.items[i].oddity.empty() && !table.items[i].lostFields);
+    }
+    import_rules::Choices choices;
+    choices.skipSameSite = (size & 1) != 0;
+    choices.allowEmptyUrl = (size & 2) != 0;
+    choices.allowEmptyUser = (size & 4) != 0;
+    ResetForFuzz();
+    import_rules::Tally tally;
+    for (const import_rules::Item& item : table.items)
+        import_rules::ImportItem(item, Windows1252(), choices, &tally);
+    CheckStoreInvariants();
+    FUZZ_CHECK(SettingsBlock.count == (uint32_t)tally.imported);
+    FUZZ_CHECK(tally.imported + tally.skipped == (int)table.items.size());
+    for (const std::string& report : tally.reports)
+        FUZZ_CHECK(report.compare(0, 6, "entry ") == 0);
+    CheckRecords(choices);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string text((const char*)data, size);
-    std::vector<csv::Row> rows;
+    documents::Table table;
     std::string error;
+    if (!documents::Read(text, &table, &error) || table.kind != documents::kCsv) {
+        ImportDocument(text, size);
+        return 0;
+    }
+    std::vector<csv::Row> rows;
     if (!csv::Parse(text, &rows, &error)) {
         FUZZ_CHECK(error.compare(0, 5, "line ") == 0);
         return 0;

@@ -84,6 +84,8 @@ SaveDatabase SaveDatabase_floor 3 160
 Export1024 Export1024_floor - -
 Import1024 Import1024_floor - -
 ExportKdbx1024 KeyDerivation 1.2 -
+Import1024_KeePassXml Import1024_KeePassXml_floor - -
+Import1024_BitwardenJson Import1024_BitwardenJson_floor - -
 Startup_full_1024 Startup_four_templates 1.1 -
 Startup_no_files Startup_four_templates - -
 Startup_full_1024 Startup_bare_dialog - -

@@ -101,6 +101,32 @@ const Case kCases[] = {
      {{"example.com (example_user)", "https://example.com", "example_user", "ex-pw", "Note second"}}, {}},
     {"safari-old.csv", 0, {{"old.example (me)", "https://old.example", "me", "old-pw", ""}}, {}},
     {"synology.csv", 0, {{"nas.example", "https://nas.example:5001/", "admin", "nas,pw", "first second"}}, {}},
+    // The managers' own XML and JSON exports: entries named by their place, not a line.
+    {"keepass2.xml", 1,
+     {{"Bank & Co", "https://bank.example/?a=1&b=2", "holder", "a&b\"c'd\xE9", "Card <2> & PIN second line"},
+      {"Forum", "https://forum.example", "poster", "forum-pw", ""},
+      {"Caf\xE9", "https://cafe.example", "cdata&user", "  spaced pw  ", ""},
+      {"Forum app", "android://forum.example", "poster", "forum-pw", ""}}, // fields that refer to Forum's
+     {"1 entry of the recycle bin was left out",
+      "entry 3 (group Home/Internet/Social): skipped: the Password value is enciphered (Protected=\"True\") with the key "
+      "of the database it came from; export the database as XML again",
+      "entry 6 (group Home/Internet): skipped: the Password value refers to another entry's ({REF:...}) that the file "
+      "does not hold"}},
+    {"keepassx.xml", 1,
+     {{"Mail & more", "https://mail.example", "mailer", "m<pw", "first line second line"},
+      {"Books", "https://books.example", "reader", "book-pw", "Kundennummer: 12"}},
+     {"1 entry of the Backup group (older versions and deleted entries) was left out",
+      "entry 2 (group Internet/Shops): skipped: the password is empty"}},
+    {"pwsafe.xml", 1,
+     {{"Forum", "https://forum.example", "poster", "a]]>b<c&d", "first line second line"},
+      {"Mail", "https://mail.example", "ann@mail.example", "mail-pw", ""}},
+     {"entry 3 (group Work): skipped: the URL is empty (--allow-empty-url imports such rows)"}},
+    {"bitwarden.json", 1,
+     {{"Forum", "https://forum.example/login", "poster", "forum,pw", "first line second \"line\" caf\xE9"},
+      {"Bank", "https://bank.example", "holder", "bank-pw", ""}},
+     {"entry 1 (folder Social): the first of 2 URIs was kept; not kept: https://m.forum.example",
+      "entry 2: skipped: not a login (type \"secure note\")", "entry 3: skipped: not a login (type \"card\")",
+      "entry 5: skipped: the password is empty"}},
 };
 
 } // namespace

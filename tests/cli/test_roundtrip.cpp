@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,24 @@ protected:
         ASSERT_EQ(0, SaveDatabase());
         ASSERT_EQ(0, SaveSettings());
     }
+    // The 1024 records saved into db/, then out as KeePass XML and into out.kdbx with
+    // keepassxc-cli import.
+    void MakeKeePassXcDatabase()
+    {
+        ASSERT_EQ(0, Shell("keepassxc-cli --version >/dev/null 2>&1")) << "keepassxc-cli is missing (Debian: keepassxc)";
+        SaveRecords();
+        work = Folder();
+        ASSERT_EQ(0, Shell(Quoted(Tool) + " export " + Quoted(work + "db") + " --format keepass-xml --output " +
+                         Quoted(work + "out.xml") + " 2>/dev/null"));
+        ASSERT_EQ(0, Shell("printf 'pw\\npw\\n' | keepassxc-cli import -q -p " + Quoted(work + "out.xml") + " " +
+                         Quoted(work + "out.kdbx") + " >/dev/null 2>&1"));
+    }
+    // keepassxc-cli COMMAND on out.kdbx, unlocked with its password.
+    int KeePassXc(const std::string& command, const std::string& arguments)
+    {
+        return Shell("echo pw | keepassxc-cli " + command + " -q " + Quoted(work + "out.kdbx") + " " + arguments +
+                     " >/dev/null 2>&1");
+    }
     // keepassxc-cli's CSV export of a database (back.csv) must hold every field of every
     // record as its UTF-8 text.
     void ExpectEveryField()
@@ -108,19 +127,14 @@ protected:
         }
     }
     std::vector<Record> original;
+    std::string work;
 };
 
 } // namespace
 
 TEST_F(RoundTripTest, ThroughKeePassXcAndBack)
 {
-    ASSERT_EQ(0, Shell("keepassxc-cli --version >/dev/null 2>&1")) << "keepassxc-cli is missing (Debian: keepassxc)";
-    SaveRecords();
-    std::string work = Folder();
-    ASSERT_EQ(0, Shell(Quoted(Tool) + " export " + Quoted(work + "db") + " --format keepass-xml --output " +
-                     Quoted(work + "out.xml") + " 2>/dev/null"));
-    ASSERT_EQ(0, Shell("printf 'pw\\npw\\n' | keepassxc-cli import -q -p " + Quoted(work + "out.xml") + " " +
-                     Quoted(work + "out.kdbx") + " >/dev/null 2>&1"));
+    MakeKeePassXcDatabase();
     ASSERT_EQ(0, Shell("echo pw | keepassxc-cli export -q -f csv " + Quoted(work + "out.kdbx") + " > " +
                      Quoted(work + "back.csv") + " 2>/dev/null"));
     ExpectEveryField();
@@ -144,7 +158,7 @@ TEST_F(RoundTripTest, StraightIntoAnEncryptedDatabase)
 {
     ASSERT_EQ(0, Shell("keepassxc-cli --version >/dev/null 2>&1")) << "keepassxc-cli is missing (Debian: keepassxc)";
     SaveRecords();
-    std::string work = Folder();
+    work = Folder();
     ASSERT_EQ(0, Shell("echo 'long pass phrase' | KESTAL_TEST_KDF=fast " + Quoted(Tool) + " export " +
                      Quoted(work + "db") + " --format kdbx -o " + Quoted(work + "out.kdbx") + " 2>/dev/null"));
     EXPECT_NE(0, Shell("echo 'long pass phrasE' | keepassxc-cli ls -q " + Quoted(work + "out.kdbx") + " >/dev/null 2>&1"));
@@ -152,6 +166,50 @@ TEST_F(RoundTripTest, StraightIntoAnEncryptedDatabase)
                      Quoted(work + "back.csv") + " 2>/dev/null"));
     ExpectEveryField();
     EXPECT_EQ((std::vector<std::string>{"back.csv", "db", "out.kdbx"}), Entries(dir.Path()));
+}
+
+// KeePassXC's own XML export of that database, with entries moved into nested groups and
+// one deleted into its recycle bin, read back by import: every other record the same bytes.
+TEST_F(RoundTripTest, KeePassXcXmlExportReadsBackEqual)
+{
+    MakeKeePassXcDatabase();
+    ASSERT_EQ(0, KeePassXc("mkdir", "Web"));
+    ASSERT_EQ(0, KeePassXc("mkdir", "Web/Social"));
+    charset::CodePage cp;
+    ASSERT_TRUE(cp.Load(1252));
+    auto title = [&](int i) { return Quoted(cp.ToUtf8(original[i].website)); };
+    ASSERT_EQ(0, KeePassXc("mv", title(1) + " Web/Social"));
+    ASSERT_EQ(0, KeePassXc("mv", title(2) + " Web"));
+    ASSERT_EQ(0, KeePassXc("rm", title(5)));
+    ASSERT_EQ(0, Shell("echo pw | keepassxc-cli export -q -f xml " + Quoted(work + "out.kdbx") + " > " +
+                     Quoted(work + "back.xml") + " 2>/dev/null"));
+
+    MakeFolder(dir.File("again"));
+    ASSERT_EQ(0, Shell(Quoted(Tool) + " import " + Quoted(work + "back.xml") + " " + Quoted(work + "again") + " >" +
+                     Quoted(work + "summary") + " 2>" + Quoted(work + "reports")));
+    std::vector<unsigned char> summary = ReadBytes(dir.File("summary")), reports = ReadBytes(dir.File("reports"));
+    EXPECT_EQ("1023 imported, 0 skipped\n", std::string(summary.begin(), summary.end()));
+    EXPECT_EQ("1 entry of the recycle bin was left out\n", std::string(reports.begin(), reports.end()));
+    std::vector<unsigned char> again = ReadBytes(dir.File("again\\Kestal.dat"));
+    ASSERT_EQ(1023u * 512u, again.size());
+    // Records in the order KeePassXC writes them (a group's entries before its groups):
+    // found by their URLs, which are all different.
+    std::map<std::string, int> byUrl;
+    for (int i = 0; i < 1024; ++i)
+        byUrl[std::string(original[i].url, strnlen(original[i].url, 128))] = i;
+    ASSERT_EQ(1024u, byUrl.size());
+    std::vector<bool> seen(1024, false);
+    for (size_t k = 0; k < 1023; ++k) {
+        const Record* r = (const Record*)&again[k * 512];
+        auto found = byUrl.find(std::string(r->url, strnlen(r->url, 128)));
+        ASSERT_TRUE(found != byUrl.end()) << r->url;
+        int i = found->second;
+        EXPECT_TRUE(i != 5 && !seen[i]) << "record " << i;
+        seen[i] = true;
+        if (original[i].website[0] != 0) {
+            EXPECT_EQ(0, std::memcmp(&original[i], r, 512)) << "record " << i;
+        }
+    }
 }
 
 int main(int argc, char** argv)
