@@ -3,7 +3,8 @@
 # measured in this run: the store natively with Google Benchmark, the real program under
 # Wine (start-up, list fill, save at close), and kestal-tool audit's look-up beside
 # keepassxc-cli's. Also writes it to build/bench/table.md.
-# KESTAL_BENCH_PART=audit (make bench-audit) runs the audit's part alone.
+# KESTAL_BENCH_PART=audit (make bench-audit) runs the audit's part alone, and
+# KESTAL_BENCH_PART=startup the program's start-ups under Wine alone.
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 part=${KESTAL_BENCH_PART:-all}
@@ -22,11 +23,12 @@ bench_audit() {
   "$out/bench/kestal_bench_audit" "$out/cli/kestal-tool" "$out/audit" "$runs" "${BENCH_PEER_RUNS:-7}" >>"$rows"
 }
 
-if [ "$part" = all ]; then
+if [ "$part" != audit ]; then
   # Always a virtual display of its own: it moves the mouse and takes screenshots.
   KESTAL_USE_DISPLAY= use_virtual_display "$0" "$@"
   wine_build_runnable
-
+fi
+if [ "$part" = all ]; then
   echo "bench: store operations and kestal-tool (native)" >&2
   for program in kestal_bench_store kestal_bench_tool; do
     "$out/bench/$program" --benchmark_format=csv 2>/dev/null |
@@ -37,14 +39,15 @@ if [ "$part" = all ]; then
         }
         END { for (i = 1; i <= n; i++) { k = order[i]; printf "ROW %s %s %s %s\n", k, value[k, "median"], value[k, "min"], value[k, "max"] } }' >>"$rows"
   done
-
+fi
+if [ "$part" != audit ]; then
   echo "bench: the program under Wine ($runs runs each)" >&2
   # A window manager, as on a desktop: without one Wine waits 2 s whenever a window closes.
   openbox >/dev/null 2>&1 &
   wm=$!
   wine_use_prefix bench
   wine_prepare
-  for bare in kestal_bare_dialog.exe kestal_bare_pages.exe; do
+  for bare in kestal_bare_dialog.exe kestal_bare_pages.exe kestal_bare_list.exe; do
     wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$bare\\X11 Driver" /v Managed /t REG_SZ /d Y /f \
       </dev/null >/dev/null 2>&1
   done
@@ -54,24 +57,28 @@ if [ "$part" = all ]; then
   win="$KESTAL_WINDOWS_BUILD"
   run="$out/run"
   rm -rf "$run"
-  mkdir -p "$run/full" "$run/empty" "$run/bare" "$run/pages" "$run/save"
+  mkdir -p "$run/full" "$run/empty" "$run/bare" "$run/pages" "$run/list" "$run/save"
   cp "$win/app/Kestal.exe" "$win/tools/make_demo.exe" "$run/full/"
   cp "$win/app/Kestal.exe" "$run/empty/"
   cp "$win/bench/kestal_bare_dialog.exe" "$run/bare/"
   cp "$win/bench/kestal_bare_pages.exe" "$run/pages/"
   (cd "$run/full" && wine make_demo.exe 1024 </dev/null >/dev/null)
+  # The list floor reads the same settings, which name the same database.
+  cp "$win/bench/kestal_bare_list.exe" "$run/full/KSys.dat" "$run/list/"
 
   winpath() { echo "Z:$1" | tr / '\\'; }
-  launch() {
-    wine "$win/bench/kestal_launch.exe" "$1" "$(winpath "$2")" "$(winpath "$(dirname "$2")")" "$runs" </dev/null
-  }
-  launch Startup_full_1024 "$run/full/Kestal.exe" >>"$rows"
-  launch Startup_no_files "$run/empty/Kestal.exe" >>"$rows"
-  launch Startup_bare_dialog "$run/bare/kestal_bare_dialog.exe" >>"$rows"
-  launch Startup_four_templates "$run/pages/kestal_bare_pages.exe" >>"$rows"
-  wine "$win/bench/kestal_ui_bench.exe" "$(winpath "$run/save")\\" "$runs" </dev/null >>"$rows"
+  # The start-ups take turns, one of each per round (see bench/launch.cpp).
+  starts=()
+  for program in Startup_full_1024:full/Kestal.exe Startup_no_files:empty/Kestal.exe \
+    Startup_bare_dialog:bare/kestal_bare_dialog.exe Startup_four_templates:pages/kestal_bare_pages.exe \
+    Startup_floor_1024:list/kestal_bare_list.exe; do
+    exe="$run/${program#*:}"
+    starts+=("${program%%:*}" "$(winpath "$exe")" "$(winpath "$(dirname "$exe")")")
+  done
+  wine "$win/bench/kestal_launch.exe" "$runs" "${starts[@]}" </dev/null >>"$rows"
+  [ "$part" = startup ] || wine "$win/bench/kestal_ui_bench.exe" "$(winpath "$run/save")\\" "$runs" </dev/null >>"$rows"
 fi
-bench_audit
+[ "$part" = startup ] || bench_audit
 
 # name, floor, the most the ratio may be ("-" for none; ">=N": the least it may be), the
 # most the median may be in microseconds ("-" for none)
@@ -86,7 +93,8 @@ Import1024 Import1024_floor - -
 ExportKdbx1024 KeyDerivation 1.2 -
 Import1024_KeePassXml Import1024_KeePassXml_floor - -
 Import1024_BitwardenJson Import1024_BitwardenJson_floor - -
-Startup_full_1024 Startup_four_templates 1.1 -
+Startup_full_1024 Startup_floor_1024 1.05 -
+Startup_full_1024 Startup_four_templates - -
 Startup_no_files Startup_four_templates - -
 Startup_full_1024 Startup_bare_dialog - -
 FillList_1024 FillList_1024_floor 2 -
@@ -95,7 +103,8 @@ Peer_analyze_4M Audit1024_4M >=50 -
 Lookup1024_2M Lookup1024_1M - -
 Lookup1024_4M Lookup1024_1M 1.5 -
 '
-[ "$part" = all ] || targets=$(echo "$targets" | grep -E '^(Peer|Lookup)')
+[ "$part" != audit ] || targets=$(echo "$targets" | grep -E '^(Peer|Lookup)')
+[ "$part" != startup ] || targets=$(echo "$targets" | grep -E '^Startup')
 
 {
   echo "| measurement | median (us) | min (us) | max (us) |"

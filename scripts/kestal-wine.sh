@@ -108,30 +108,58 @@ kestal_prefix_look() {
   touch "$stamp"
 }
 
-# The umask of the running wineserver of WINEPREFIX (files are created by the server, so
-# its umask decides their mode), or nothing when none runs.
-kestal_server_umask() {
+# The process id of the running wineserver of WINEPREFIX, or nothing when none runs.
+kestal_server_pid() {
   local pid
   for pid in $(pgrep -x 'wineserver|wineserver32|wineserver64' 2>/dev/null); do
     if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-      sed -n 's/^Umask:[[:space:]]*//p' "/proc/$pid/status"
+      printf '%s\n' "$pid"
       return 0
     fi
   done
 }
 
+# Names the running wineserver of WINEPREFIX for as long as it runs: its process id and
+# start time (a later process can get the same id, never the same id and start time). Nothing
+# when none runs.
+kestal_server_id() {
+  local pid stat
+  pid=$(kestal_server_pid)
+  [ -n "$pid" ] || return 0
+  stat=$(cat "/proc/$pid/stat" 2>/dev/null) || return 0
+  # The start time is the 22nd field; the name before it, in parentheses, holds no space.
+  printf '%s %s\n' "$pid" "$(cut -d' ' -f22 <<<"$stat")"
+}
+
+# The umask of the running wineserver of WINEPREFIX (files are created by the server, so
+# its umask decides their mode), or nothing when none runs.
+kestal_server_umask() {
+  local pid
+  pid=$(kestal_server_pid)
+  [ -z "$pid" ] || sed -n 's/^Umask:[[:space:]]*//p' "/proc/$pid/status" 2>/dev/null
+  return 0
+}
+
 # Whether the Windows program name (Kestal.exe, kestal-tool.exe) runs in the prefix in
 # WINEPREFIX. Told by the image the process has mapped, in any letter case, not by its
 # command line: started by name from a command prompt ("kestal-tool import ...") a program's
-# command line need not hold its file name at all.
+# command line need not hold its file name at all. The processes of the prefix are picked
+# first, with shell built-ins only: a command run for every process of the host took
+# seconds on a busy machine.
 kestal_prefix_runs() {
-  local proc pid pattern="/${1//./\\.}\$"
+  local proc pattern="/${1//./\\.}\$"
   for proc in /proc/[0-9]*; do
-    pid=${proc#/proc/}
-    grep -qiE "$pattern" "/proc/$pid/maps" 2>/dev/null || continue
-    if tr '\0' '\n' 2>/dev/null <"/proc/$pid/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-      return 0
-    fi
+    kestal_in_prefix "$proc" && grep -qiE "$pattern" "$proc/maps" 2>/dev/null && return 0
+  done
+  return 1
+}
+
+# Whether the process /proc/PID runs with WINEPREFIX in its environment.
+kestal_in_prefix() {
+  local entry entries=()
+  mapfile -d '' entries 2>/dev/null <"$1/environ" || return 1
+  for entry in "${entries[@]}"; do
+    [ "$entry" != "WINEPREFIX=$WINEPREFIX" ] || return 0
   done
   return 1
 }

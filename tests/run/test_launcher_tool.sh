@@ -17,6 +17,7 @@ exe=$1
 tool=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/kestal-launcher-tool.XXXXXX")
 source "$root/scripts/kestal-wine.sh"
+source "$root/tests/run/launcher_helpers.sh"
 home="$work/home"
 [ "$KESTAL_WINE_BITS" = 32 ] && prefix="$home/wine" || prefix="$home/wine64"
 launcher="" held=""
@@ -35,21 +36,6 @@ fail() {
   exit 1
 }
 
-window_of_program() {
-  xdotool search --name "Password Kestal" 2>/dev/null | head -n 1 || true
-}
-
-# Waits up to seconds for the window; prints its id.
-wait_for_window() {
-  local window="" _
-  for _ in $(seq $(($1 * 4))); do
-    window=$(window_of_program)
-    [ -z "$window" ] || break
-    sleep 0.25
-  done
-  printf '%s' "$window"
-}
-
 start_launcher() {
   env KESTAL_HOME="$home" KESTAL_EXE="$exe" "$root/scripts/password-kestal" >"$work/launcher.log" 2>&1 &
   launcher=$!
@@ -65,40 +51,6 @@ stop_launcher() {
     sleep 0.25
   done
   fail "the window stayed after the program ended"
-}
-
-# Starts kestal-tool.exe importing a CSV into folder in the prefix's running server and stops
-# it as soon as Wine has mapped the program, that is, once it runs in the server. Sets held.
-hold_tool() {
-  local folder=$1 _ pid
-  printf 'name,url,username,password\nHeld,https://held.example,me,pw\n' >"$work/in.csv"
-  for _ in $(seq 10); do
-    rm -f "$folder/KSys.dat" "$folder/Kestal.dat"
-    (cd "$work" && WINEPREFIX=$prefix exec "$KESTAL_WINE" "$tool" import in.csv "$(kestal_windows_folder "$folder")") \
-      </dev/null >"$work/tool.log" 2>&1 &
-    pid=$!
-    while kill -0 "$pid" 2>/dev/null && ! grep -q "$(basename "$tool")" "/proc/$pid/maps" 2>/dev/null; do
-      sleep 0.005
-    done
-    kill -STOP "$pid" 2>/dev/null || true
-    if [ ! -f "$folder/Kestal.dat" ] && kill -0 "$pid" 2>/dev/null; then
-      held=$pid
-      return 0
-    fi
-    kill -CONT "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true # it finished first: once more
-  done
-  fail "kestal-tool.exe could not be held while running"
-}
-
-# Lets the held tool go on; it must finish its import with success.
-release_tool() {
-  local folder=$1 status=0
-  kill -CONT "$held"
-  wait "$held" || status=$?
-  held=""
-  [ "$status" = 0 ] || fail "kestal-tool.exe ended with status $status: $(cat "$work/tool.log")"
-  [ "$(head -c 4 "$folder/Kestal.dat" 2>/dev/null)" = Held ] || fail "kestal-tool.exe imported nothing"
 }
 
 server_umask() { WINEPREFIX=$prefix kestal_server_umask; }
