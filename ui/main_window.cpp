@@ -190,6 +190,12 @@ static void OnInitDialog(HWND window)
     int result = ProgramFolder(SettingsBlock.folder);
     if (result == 0)
         result = LoadSettings();
+    if (result == 2) {
+        // No settings file: the folder is the program folder, and a database file there is
+        // read all the same, so that a later save never replaces records nobody was shown.
+        SettingsBlock.count = 0;
+        result = 0;
+    }
     if (result == 0)
         LoadAtStartUp(window);
     else if (result > 3)
