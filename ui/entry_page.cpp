@@ -221,6 +221,10 @@ INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         case IDC_ENTRY_BOTTOM: OnBottom(page); break;
         }
         return TRUE;
+    case WM_DESTROY:
+        // The copy of the record last shown holds its password.
+        SecureZeroMemory(ShownEntry, sizeof(ShownEntry));
+        return FALSE;
     }
     return FALSE;
 }
