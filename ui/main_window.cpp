@@ -110,9 +110,21 @@ int RecordsUnsaved()
     return ModifiedFlag || Window.folderChosen;
 }
 
+// 1 after File > Save Database wrote the records, until they change again: the records
+// stay marked modified then, but nothing is lost if the Windows session ends.
+static int RecordsOnDisk;
+
 void NoteFolderChosen()
 {
     Window.folderChosen = !SameFolder(SettingsBlock.folder, Window.recordsFolder);
+    if (Window.folderChosen)
+        RecordsOnDisk = 0;
+}
+
+void NoteRecordsChanged()
+{
+    ModifiedFlag = 1;
+    RecordsOnDisk = 0;
 }
 
 static const char kMoreThanTheTable[] = "The database file holds more than 1024 records: the first 1024 loaded";
@@ -203,6 +215,7 @@ static void OnInitDialog(HWND window)
     ShowDatabaseFolder(Window.configPage);
     RecordsAreInTheFolderInUse();
     ModifiedFlag = 0;
+    RecordsOnDisk = 0;
 }
 
 // Hides the page shown and shows the one of the tab just selected.
@@ -423,7 +436,7 @@ static void BlockShutdown(HWND window, const WCHAR* reason)
 // nothing would be.
 static const WCHAR* WhatWouldBeLost()
 {
-    if (RecordsUnsaved())
+    if (RecordsUnsaved() && !RecordsOnDisk)
         return kUnsavedReason;
     if (EntryTyped())
         return kTypedReason;
@@ -475,6 +488,7 @@ static void OnSaveDatabase(HWND window)
         ShowMessage(window, "Database saved");
         CopySettingsBesideProgram();
         RecordsAreInTheFolderInUse();
+        RecordsOnDisk = 1;
         ReviewShutdownBlock();
     }
 }
