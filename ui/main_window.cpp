@@ -526,8 +526,12 @@ static void OnLoadSettings()
     uint32_t count = SettingsBlock.count;
     int result = LoadSettings();
     SettingsBlock.count = count;
-    if (result == 0)
+    if (result == 0) {
         ShowDatabaseFolder(Window.configPage);
+        // A folder named this way counts as one chosen with Browse: the records are not
+        // there yet, and Exit saves them into it.
+        NoteFolderChosen();
+    }
 }
 
 // Saves the settings on their own, with the count of the records on disk (see
