@@ -242,6 +242,15 @@ static Record loadScratch[kSlotCount];
 
 int DatabaseHoldsMore;
 
+// Zeroes the first bytes of the scratch table: passwords read stay only in the record table.
+// The writes go through a volatile pointer so that they are not dropped as dead stores.
+static void WipeScratch(uint32_t bytes)
+{
+    volatile unsigned char* p = (volatile unsigned char*)loadScratch;
+    for (uint32_t i = 0; i < bytes && i < sizeof(loadScratch); ++i)
+        p[i] = 0;
+}
+
 // Reads every record Kestal.dat holds, whatever count the settings name: the file is the
 // truth about which records exist, the count only reports them. A read that fails before any
 // byte arrives (the file held, missing, or its path too long) leaves the remembered file as it
@@ -263,10 +272,13 @@ int LoadDatabase()
     if (error != 0 && got == 0)
         return error;
     KnownDatabase.known = 0;
-    if (error != 0)
+    if (error != 0) {
+        WipeScratch(got);
         return error;
+    }
     uint32_t records = (got + kRecordSize - 1) / kRecordSize;
     memcpy(RecordStore.slots, loadScratch, got);
+    WipeScratch(got);
     // The missing bytes of a partial last record, and every slot past the new count, are
     // empty: nothing of the records held before shows through.
     memset((char*)RecordStore.slots + got, 0, sizeof(RecordStore.slots) - got);

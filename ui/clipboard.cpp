@@ -124,6 +124,21 @@ static LRESULT CALLBACK PasswordFieldProc(HWND field, UINT message, WPARAM wPara
         if (CopySelection(field) && !(GetWindowLongA(field, GWL_STYLE) & ES_READONLY))
             SendMessageW(field, WM_CLEAR, 0, 0);
         return 0;
+    case WM_KEYDOWN: {
+        // The edit control copies on Ctrl+Insert and cuts on Shift+Delete itself, without
+        // WM_COPY or WM_CUT; those keys take the same guarded way. Shift+Insert pastes.
+        int ctrl = GetKeyState(VK_CONTROL) < 0, shift = GetKeyState(VK_SHIFT) < 0;
+        if (wParam == VK_INSERT && ctrl && !shift) {
+            CopySelection(field);
+            return 0;
+        }
+        if (wParam == VK_DELETE && shift && !ctrl) {
+            if (CopySelection(field) && !(GetWindowLongA(field, GWL_STYLE) & ES_READONLY))
+                SendMessageW(field, WM_CLEAR, 0, 0);
+            return 0;
+        }
+        break;
+    }
     case WM_TIMER:
         if (wParam != kClearTimer)
             break;

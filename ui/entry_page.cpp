@@ -98,7 +98,7 @@ static void OnAdd(HWND page)
     AppendRecord();
     InsertListRow();
     SetStatus(StatusText);
-    ModifiedFlag = 1;
+    NoteRecordsChanged();
     SetDlgItemInt(page, IDC_ENTRY_COUNT, SettingsBlock.count, FALSE);
     SetDlgItemInt(page, IDC_ENTRY_INDEX, RecordStore.current, FALSE);
     // What the fields hold is now a record: nothing typed is left to add.
@@ -153,7 +153,7 @@ static void OnDelete(HWND page)
     else
         ShowCurrentRecord(page);
     SetStatus("Record deleted");
-    ModifiedFlag = 1;
+    NoteRecordsChanged();
 }
 
 static void OnUp(HWND page)
@@ -221,6 +221,10 @@ INT_PTR CALLBACK EntryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         case IDC_ENTRY_BOTTOM: OnBottom(page); break;
         }
         return TRUE;
+    case WM_DESTROY:
+        // The copy of the record last shown holds its password.
+        SecureZeroMemory(ShownEntry, sizeof(ShownEntry));
+        return FALSE;
     }
     return FALSE;
 }

@@ -110,9 +110,21 @@ int RecordsUnsaved()
     return ModifiedFlag || Window.folderChosen;
 }
 
+// 1 after File > Save Database wrote the records, until they change again: the records
+// stay marked modified then, but nothing is lost if the Windows session ends.
+static int RecordsOnDisk;
+
 void NoteFolderChosen()
 {
     Window.folderChosen = !SameFolder(SettingsBlock.folder, Window.recordsFolder);
+    if (Window.folderChosen)
+        RecordsOnDisk = 0;
+}
+
+void NoteRecordsChanged()
+{
+    ModifiedFlag = 1;
+    RecordsOnDisk = 0;
 }
 
 static const char kMoreThanTheTable[] = "The database file holds more than 1024 records: the first 1024 loaded";
@@ -190,6 +202,12 @@ static void OnInitDialog(HWND window)
     int result = ProgramFolder(SettingsBlock.folder);
     if (result == 0)
         result = LoadSettings();
+    if (result == 2) {
+        // No settings file: the folder is the program folder, and a database file there is
+        // read all the same, so that a later save never replaces records nobody was shown.
+        SettingsBlock.count = 0;
+        result = 0;
+    }
     if (result == 0)
         LoadAtStartUp(window);
     else if (result > 3)
@@ -197,6 +215,7 @@ static void OnInitDialog(HWND window)
     ShowDatabaseFolder(Window.configPage);
     RecordsAreInTheFolderInUse();
     ModifiedFlag = 0;
+    RecordsOnDisk = 0;
 }
 
 // Hides the page shown and shows the one of the tab just selected.
@@ -417,7 +436,7 @@ static void BlockShutdown(HWND window, const WCHAR* reason)
 // nothing would be.
 static const WCHAR* WhatWouldBeLost()
 {
-    if (RecordsUnsaved())
+    if (RecordsUnsaved() && !RecordsOnDisk)
         return kUnsavedReason;
     if (EntryTyped())
         return kTypedReason;
@@ -469,6 +488,7 @@ static void OnSaveDatabase(HWND window)
         ShowMessage(window, "Database saved");
         CopySettingsBesideProgram();
         RecordsAreInTheFolderInUse();
+        RecordsOnDisk = 1;
         ReviewShutdownBlock();
     }
 }
@@ -506,8 +526,12 @@ static void OnLoadSettings()
     uint32_t count = SettingsBlock.count;
     int result = LoadSettings();
     SettingsBlock.count = count;
-    if (result == 0)
+    if (result == 0) {
         ShowDatabaseFolder(Window.configPage);
+        // A folder named this way counts as one chosen with Browse: the records are not
+        // there yet, and Exit saves them into it.
+        NoteFolderChosen();
+    }
 }
 
 // Saves the settings on their own, with the count of the records on disk (see

@@ -31,6 +31,9 @@ int RecordsUnsaved();
 // unless the records in memory were read from or saved to that folder.
 void NoteFolderChosen();
 
+// Notes records added or deleted: unsaved until the next save.
+void NoteRecordsChanged();
+
 // Selects the entry page's tab and shows that page, as a click on the tab does.
 void ShowEntryPage();
 

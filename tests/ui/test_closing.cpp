@@ -159,6 +159,10 @@ TEST_F(ClosingTest, AnEntryTypedAndNotAddedHoldsTheSessionUpButTheRecordsAreSave
     // Added after all: what remains unsaved is a record, and the next query saves it.
     Click(Window.entryPage, 3012);
     EXPECT_EQ(kUnsavedReason, Reason());
+    // File > Save Database puts them on disk: nothing would be lost any more.
+    Command(10002);
+    EXPECT_EQ("Database saved", OnlyBoxText());
+    EXPECT_EQ(L"", Reason());
     EXPECT_EQ(TRUE, QueryEndSession());
     EXPECT_EQ(TableImage(3), Database());
     EXPECT_EQ(L"", Reason());

@@ -87,6 +87,14 @@ TEST_F(FileRecordsTest, LoadSystemRecordKeepsTheRecordsAfterAnAddAndADelete)
     EXPECT_EQ((Texts{"b", "c"}), WebsitesIn(Database()));
     EXPECT_EQ(2u, CountIn(data.File("KSys.dat")));
     EXPECT_EQ(2u, CountIn(SettingsPath()));
+
+    // Settings that name another folder: the records are not there yet, as after Browse.
+    Restart();
+    EXPECT_EQ(0, RecordsUnsaved());
+    WriteSettingsFile(data.Path(), 2, program);
+    Command(1011);
+    EXPECT_EQ(program, std::string(SettingsBlock.folder));
+    EXPECT_EQ(1, RecordsUnsaved());
 }
 
 // Settings that count fewer records than the file holds, or none: every record is shown,

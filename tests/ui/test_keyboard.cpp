@@ -200,7 +200,8 @@ protected:
                 input.ki.wVk = key;
                 input.ki.wScan = (WORD)MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
                 input.ki.dwFlags = (up ? KEYEVENTF_KEYUP : 0) |
-                                   (key == VK_PRIOR || key == VK_NEXT ? KEYEVENTF_EXTENDEDKEY : 0);
+                                   (key == VK_PRIOR || key == VK_NEXT || key == VK_INSERT || key == VK_DELETE
+                                        ? KEYEVENTF_EXTENDEDKEY : 0);
                 inputs.push_back(input);
             }
         }
@@ -503,6 +504,27 @@ TEST_F(KeyboardTest, APasswordCopiedWithCtrlCLeavesTheClipboardAfterTwelveSecond
     EXPECT_EQ("pw", seen.text);
     EXPECT_TRUE(seen.marked);
     EXPECT_EQ("-a", Text(Window.entryPage, 3009));
+
+    // Shift+Delete cuts and Ctrl+Insert copies in the edit control itself: the same marks.
+    OpenClipboard(NULL);
+    EmptyClipboard();
+    CloseClipboard();
+    SetFocus(Item(Window.entryPage, 3009));
+    SendDlgItemMessageA(Window.entryPage, 3009, EM_SETSEL, 0, 1);
+    Chord({VK_SHIFT, VK_DELETE});
+    seen = LookAtClipboard();
+    EXPECT_EQ("-", seen.text) << "Shift+Delete";
+    EXPECT_TRUE(seen.marked) << "Shift+Delete";
+    EXPECT_EQ("a", Text(Window.entryPage, 3009));
+    OpenClipboard(NULL);
+    EmptyClipboard();
+    CloseClipboard();
+    SendDlgItemMessageA(Window.entryPage, 3009, EM_SETSEL, 0, -1);
+    Chord({VK_CONTROL, VK_INSERT});
+    seen = LookAtClipboard();
+    EXPECT_EQ("a", seen.text) << "Ctrl+Insert";
+    EXPECT_TRUE(seen.marked) << "Ctrl+Insert";
+    EXPECT_EQ("a", Text(Window.entryPage, 3009));
 
     ClickTab(1);
     Click(Window.entryPage, 3017); // Top: the record again

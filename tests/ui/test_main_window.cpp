@@ -107,26 +107,35 @@ TEST_F(MainWindowTest, StartUpShowsEveryRecordTheFileHoldsWhateverTheCount)
     const struct {
         uint32_t counted;
         int records; // in the file; -1 for no file
+        bool settings; // false: no settings file, the database file in the program folder
         const char* status;
     } cases[] = {
-        {2, 5, "All 5 records of the database file loaded; the settings counted 2"},
-        {0, 1, "All 1 records of the database file loaded; the settings counted 0"},
-        {3, 2, "Database file holds only 2 records"},
-        {2, 2, "System record loaded"},
-        {0, 0, ""},
-        {0, -1, ""},
-        {1, -1, "Database file not found: no records loaded"},
+        {2, 5, true, "All 5 records of the database file loaded; the settings counted 2"},
+        {0, 1, true, "All 1 records of the database file loaded; the settings counted 0"},
+        {3, 2, true, "Database file holds only 2 records"},
+        {2, 2, true, "System record loaded"},
+        {0, 0, true, ""},
+        {0, -1, true, ""},
+        {1, -1, true, "Database file not found: no records loaded"},
+        {0, 3, false, "All 3 records of the database file loaded; the settings counted 0"},
+        {0, 0, false, ""},
     };
     const char* names[] = {"a", "b", "c", "d", "e"};
     for (const auto& c : cases) {
         RemovePath(data.File("Kestal.dat"));
-        WriteSettingsFile(program, c.counted, data.Path());
+        RemovePath(program + "Kestal.dat");
+        RemovePath(SettingsPath());
+        std::string folder = c.settings ? data.Path() : program;
+        if (c.settings)
+            WriteSettingsFile(program, c.counted, data.Path());
         if (c.records >= 0)
-            WriteDatabaseFile(data.Path(), std::vector<std::string>(names, names + c.records));
+            WriteDatabaseFile(folder, std::vector<std::string>(names, names + c.records));
         Restart();
-        SCOPED_TRACE(std::to_string(c.counted) + " counted, " + std::to_string(c.records) + " in the file");
+        SCOPED_TRACE(std::to_string(c.counted) + " counted, " + std::to_string(c.records) + " in the file" +
+                     (c.settings ? "" : ", no settings file"));
         EXPECT_TRUE(boxes.Take().empty());
         EXPECT_EQ(c.status, StatusLineText(main));
+        EXPECT_EQ(folder, std::string(SettingsBlock.folder));
         size_t held = c.records < 0 ? 0 : (size_t)c.records;
         EXPECT_EQ(held, SettingsBlock.count);
         EXPECT_EQ(std::vector<std::string>(names, names + held), Rows());
@@ -135,6 +144,7 @@ TEST_F(MainWindowTest, StartUpShowsEveryRecordTheFileHoldsWhateverTheCount)
         EXPECT_EQ(held == 0 ? "" : "a", Text(Window.entryPage, 3001));
         EXPECT_EQ(0, ModifiedFlag);
     }
+    RemovePath(program + "Kestal.dat");
 }
 
 TEST_F(MainWindowTest, StartWithAnImpossibleCountLoadsNothing)
