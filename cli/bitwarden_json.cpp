@@ -43,12 +43,47 @@ std::map<std::string, std::string> NamesOf(const Json& list)
     return names;
 }
 
-std::string TypeName(const Json& type)
+// The item's type as the report names it: one of Bitwarden's by its number; otherwise an
+// integer or a short text as written, never more of what the file holds.
+std::string TypeName(const Json* type)
 {
     static const char* const kNames[] = {"login", "secure note", "card", "identity", "SSH key"};
-    if (type.is_number_integer() && type.get<long long>() >= 1 && type.get<long long>() <= 5)
-        return kNames[type.get<long long>() - 1];
-    return type.is_null() ? "none" : type.dump();
+    if (type == nullptr || type->is_null())
+        return "none";
+    if (type->is_number_integer() && type->get<long long>() >= 1 && type->get<long long>() <= 5)
+        return kNames[type->get<long long>() - 1];
+    if (type->is_number_integer())
+        return std::to_string(type->get<long long>());
+    if (type->is_string() && type->get_ref<const std::string&>().size() <= 20)
+        return "\"" + type->get<std::string>() + "\"";
+    return "of another kind";
+}
+
+// Bitwarden nests its exports a few levels deep. Deeper nesting is refused before the tree
+// is built, as copying or printing it recurses once per level.
+const int kMaxDepth = 64;
+
+bool NestedTooDeep(const std::string& text)
+{
+    int depth = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
 }
 
 bool ReadItem(const Json& item, const std::string& where, const std::map<std::string, std::string>& folders,
@@ -59,7 +94,8 @@ bool ReadItem(const Json& item, const std::string& where, const std::map<std::st
         return false;
     }
     Fields f;
-    f.type = TypeName(item.contains("type") ? item["type"] : Json());
+    auto type = item.find("type");
+    f.type = TypeName(type == item.end() ? nullptr : &*type);
     if (!TextAt(item, "name", where, &f.title, error) || !TextAt(item, "notes", where, &f.notes, error))
         return false;
     std::string folder, folderId;
@@ -116,6 +152,10 @@ bool ReadItem(const Json& item, const std::string& where, const std::map<std::st
 
 bool ReadBitwarden(const std::string& text, Table* table, std::string* error)
 {
+    if (NestedTooDeep(text)) {
+        *error = "JSON nested more than " + std::to_string(kMaxDepth) + " levels deep, which no Bitwarden export is";
+        return false;
+    }
     Json document;
     try {
         document = Json::parse(text);
@@ -155,8 +195,12 @@ bool ReadBitwarden(const std::string& text, Table* table, std::string* error)
         *error = "JSON that is not a Bitwarden export (no \"items\")";
         return false;
     }
-    std::map<std::string, std::string> folders = NamesOf(document.value("folders", Json()));
-    std::map<std::string, std::string> collections = NamesOf(document.value("collections", Json()));
+    auto folderList = document.find("folders"), collectionList = document.find("collections");
+    std::map<std::string, std::string> folders, collections;
+    if (folderList != document.end())
+        folders = NamesOf(*folderList);
+    if (collectionList != document.end())
+        collections = NamesOf(*collectionList);
     for (size_t i = 0; i < items->size(); ++i) {
         if (!ReadItem((*items)[i], "items[" + std::to_string(i) + "]", folders, collections, table, error)) {
             *error = "not a Bitwarden export as Bitwarden writes it: " + *error;

@@ -21,6 +21,7 @@ char DelimiterOf(const std::string& text)
 // "Password: ..."): each line whose name the tool knows fills its field, when no column did.
 void FromSecretData(const std::string& data, Item* item)
 {
+    std::string email; // the user name only when no line gives one
     size_t at = 0;
     while (at <= data.size()) {
         size_t end = data.find('\n', at);
@@ -32,15 +33,17 @@ void FromSecretData(const std::string& data, Item* item)
         if (colon == std::string::npos)
             continue;
         int field = header::FieldOfName(header::Folded(line.substr(0, colon)));
-        if (field == header::kEmail)
-            field = header::kUserName;
         std::string value = line.substr(colon + 1);
         while (!value.empty() && value[0] == ' ')
             value.erase(0, 1);
+        if (field == header::kEmail && email.empty())
+            email = value;
         if ((field == header::kUserName || field == header::kPassword || field == header::kUrl) &&
             item->text[field].empty())
             item->text[field] = value;
     }
+    if (item->text[header::kUserName].empty())
+        item->text[header::kUserName] = email;
 }
 
 // Why a row holds no login although its columns are a login's, or empty: LastPass's secure
@@ -85,8 +88,17 @@ Item FromColumns(const csv::Row& row, const header::Columns& columns)
         item.notALogin = "not a login (type \"" + type + "\")";
     else
         item.notALogin = NotALogin(url);
-    for (size_t i = columns.width; i < row.fields.size() && item.notALogin.empty(); ++i)
-        item.lostFields = item.lostFields || !row.fields[i].empty();
+    for (size_t i = columns.width; i < row.fields.size() && item.notALogin.empty(); ++i) {
+        if (row.fields[i].empty())
+            continue;
+        if (!columns.spills) {
+            // An unquoted comma in a field shifts the columns after it: none can be trusted.
+            item.notALogin = std::to_string(row.fields.size()) + " fields where the header names " +
+                             std::to_string(columns.width) + ": its columns cannot be told apart";
+            break;
+        }
+        item.lostFields = true;
+    }
     return item;
 }
 
@@ -186,8 +198,8 @@ bool Read(const std::string& utf8, const Request& request, std::vector<Item>* it
         if (items->back().lostFields && spilled++ == 0)
             firstSpill = rows[i].line;
     }
-    // RoboForm spills its Rf_fields over the columns after its header's last, on every row:
-    // said once for the file, and each row kept with the columns the header names.
+    // RoboForm spills its Rf_fields over the columns after its header's last, on every row
+    // (Keeper its custom fields after those --columns names): said once for the file, and each row kept with the columns the header names.
     if (spilled > 0)
         reports->push_back("line " + std::to_string(firstSpill) +
                            (spilled > 1 ? " and " + std::to_string(spilled - 1) + " more rows" : "") +

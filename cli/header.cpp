@@ -101,12 +101,19 @@ std::string Quoted(const std::string& name)
     return "\"" + name + "\"";
 }
 
+const char kColumnsHint[] = "If the file has no header row, name its columns in order with --columns LIST, e.g. "
+                            "--columns title,url,username,password,notes";
+
 // Gives each column its field, the strong names first; *error when two strong names claim
 // one field. names are as the file (or the user) wrote them, for the messages.
-bool Resolve(const std::vector<std::string>& names, Columns* columns, std::string* error)
+bool Resolve(const std::vector<std::string>& names, bool quote, Columns* columns, std::string* error)
 {
     *columns = Columns();
     columns->width = names.size();
+    if (!names.empty()) {
+        std::string last = Folded(names.back());
+        columns->spills = last.compare(0, 9, "rf_fields") == 0 || last.compare(0, 8, "rffields") == 0;
+    }
     for (bool weak : {false, true}) {
         for (size_t i = 0; i < names.size(); ++i) {
             std::string name = Folded(names[i]);
@@ -129,9 +136,11 @@ bool Resolve(const std::vector<std::string>& names, Columns* columns, std::strin
                 continue;
             if (columns->of[field] >= 0) {
                 // Two columns for one field: taking either could put the wrong text in it.
-                *error = "columns " + std::to_string(columns->of[field] + 1) + " (" +
-                         Quoted(names[columns->of[field]]) + ") and " + std::to_string(i + 1) + " (" +
-                         Quoted(names[i]) + ") both name the " + kFieldNames[field];
+                // Names the user typed are quoted; a file's first row may be data instead.
+                *error = "columns " + std::to_string(columns->of[field] + 1) +
+                         (quote ? " (" + Quoted(names[columns->of[field]]) + ")" : "") + " and " +
+                         std::to_string(i + 1) + (quote ? " (" + Quoted(names[i]) + ")" : "") + " both name the " +
+                         kFieldNames[field] + (quote ? "" : std::string(". ") + kColumnsHint);
                 return false;
             }
             columns->of[field] = (int)i;
@@ -168,9 +177,6 @@ std::string Missing(const Columns& columns)
     return missing;
 }
 
-const char kColumnsHint[] = "If the file has no header row, name its columns in order with --columns LIST, e.g. "
-                            "--columns title,url,username,password,notes";
-
 } // namespace
 
 std::string Folded(const std::string& name)
@@ -191,7 +197,7 @@ int FieldOfName(const std::string& folded)
 
 bool Map(const std::vector<std::string>& names, Columns* columns, std::string* error)
 {
-    if (!Resolve(names, columns, error))
+    if (!Resolve(names, false, columns, error))
         return false;
     std::string missing = Missing(*columns);
     if (missing.empty())
@@ -222,10 +228,11 @@ bool MapNamed(const std::string& list, Columns* columns, std::string* error)
         else
             names.back().push_back(c);
     }
-    if (!Resolve(names, columns, error)) {
+    if (!Resolve(names, true, columns, error)) {
         *error = "--columns: " + *error;
         return false;
     }
+    columns->spills = true;
     std::string missing = Missing(*columns);
     if (missing.empty())
         return true;

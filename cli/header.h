@@ -22,6 +22,9 @@ struct Columns {
     bool joinedUris = false;                    // the URL column is Bitwarden's login_uri, which
                                                 // joins several URIs with commas
     size_t width = 0;                           // the header's number of columns
+    bool spills = false;                        // rows may hold fields beyond width: RoboForm's
+                                                // last column (Rf_fields) spills over the next
+                                                // ones; Keeper's custom fields follow --columns
 };
 
 // A header name as it is compared: trimmed of spaces and tabs, in lower case (ASCII).

@@ -135,13 +135,23 @@ std::string HexOfBase64(const std::string& text)
 // Replaces each field reference in *text ("{REF:P@I:UUID}": the password of the entry of
 // that UUID; T title, U user name, A URL, N notes) by the field it names, as KeePass shows
 // it. False when one names an entry the file does not hold, or is of another kind (a search
-// by text), which the tool does not follow.
-bool Resolve(std::string* text, const Reading& r, const std::map<std::string, size_t>& byUuid, int depth)
+// by text), which the tool does not follow. References nest, so a few in each of a chain
+// of entries multiply: a field's expansion stops with *tooLong set once its text would pass
+// kMaxResolved bytes or it has followed kMaxReferences references in all.
+const size_t kMaxResolved = 4096;
+const int kMaxReferences = 64;
+
+bool Resolve(std::string* text, const Reading& r, const std::map<std::string, size_t>& byUuid, int depth,
+             int* followed, bool* tooLong)
 {
     for (size_t at = text->find("{REF:"); at != std::string::npos; at = text->find("{REF:", at)) {
         size_t end = text->find('}', at);
         if (end == std::string::npos || end < at + 9 || text->compare(at + 6, 3, "@I:") != 0 || depth > 8)
             return false;
+        if (++*followed > kMaxReferences) {
+            *tooLong = true;
+            return false;
+        }
         std::string uuid = text->substr(at + 9, end - at - 9);
         for (char& c : uuid)
             c = (char)std::toupper((unsigned char)c);
@@ -158,8 +168,12 @@ bool Resolve(std::string* text, const Reading& r, const std::map<std::string, si
         case 'N': value = f.notes; break;
         default: return false;
         }
-        if (!Resolve(&value, r, byUuid, depth + 1))
+        if (!Resolve(&value, r, byUuid, depth + 1, followed, tooLong))
             return false;
+        if (text->size() - (end + 1 - at) + value.size() > kMaxResolved) {
+            *tooLong = true;
+            return false;
+        }
         text->replace(at, end + 1 - at, value);
         at += value.size();
     }
@@ -258,7 +272,14 @@ bool ReadKeePass(const xml::Node* root, Table* table, std::string* error)
     for (const Found& read : r.entries) {
         Fields f = read.fields;
         for (const auto& k : kKeys) {
-            if (!Resolve(&(f.*k.field), r, byUuid, 0) && k.login && f.unreadable.empty())
+            int followed = 0;
+            bool tooLong = false;
+            if (Resolve(&(f.*k.field), r, byUuid, 0, &followed, &tooLong) || !f.unreadable.empty())
+                continue;
+            if (tooLong)
+                f.unreadable = std::string("the ") + k.key + " value's references to other entries ({REF:...}) expand to more than " +
+                               std::to_string(kMaxResolved) + " bytes or " + std::to_string(kMaxReferences) + " references";
+            else if (k.login)
                 f.unreadable = std::string("the ") + k.key +
                                " value refers to another entry's ({REF:...}) that the file does not hold";
         }

@@ -3,6 +3,8 @@
 // and the guard that keeps rapidxml's descent bounded counts nesting as rapidxml does.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -67,6 +69,8 @@ TEST_F(DocumentTest, BrokenDocumentsAreRefusedWholeWithTheirReason)
     std::string deep = "<database>\n"; // 300 levels, one a line
     for (int i = 0; i < 300; ++i)
         deep += "<group>\n";
+    // A value nested 200000 lists deep: refused before a tree is built (copying it recursed).
+    std::string deepJson = "{\"items\":[{\"type\":" + std::string(200000, '[') + std::string(200000, ']') + "}]}";
     const struct {
         const char* what;
         std::string text;
@@ -88,6 +92,7 @@ TEST_F(DocumentTest, BrokenDocumentsAreRefusedWholeWithTheirReason)
         {"a name that is a number", "{\"items\": [{\"type\": 1, \"name\": 5}]}", "items[0].name is not text"},
         {"a login that is a list", "{\"items\": [{\"type\": 1, \"login\": []}]}", "items[0].login is not an object"},
         {"malformed JSON", "{\"items\": [,]}", "line 1: not well-formed JSON"},
+        {"JSON nested too deep", deepJson, "JSON nested more than 64 levels deep"},
         {"an encrypted Bitwarden export", Fixture("bitwarden-encrypted.json"), "export it unencrypted or as CSV"},
     };
     for (const auto& c : cases) {
@@ -200,6 +205,47 @@ TEST_F(DocumentTest, ProtectedValuesInClearAreReadAndEncipheredOnesNever)
     EXPECT_EQ(3u, Records().size());
     EXPECT_NE(std::string::npos, reports.find("entry 1 (group G): skipped: the Password value is enciphered"))
         << reports;
+}
+
+TEST_F(DocumentTest, ReferencesThatMultiplyAndOddTypesAreReportedBriefly)
+{
+    // Entry i's password is ten references to entry i+1's; the last one's is "x". Each
+    // level multiplies the text by ten: the entries whose expansion passes the bound are
+    // skipped, quickly, and those within it are imported.
+    std::string xml = "<KeePassFile><Root><Group><Name>G</Name>";
+    for (int i = 0; i < 9; ++i) {
+        char next[3];
+        std::snprintf(next, sizeof next, "%02X", (i + 1) << 2); // the first byte of the next UUID
+        std::string password = i == 8 ? "x" : "";
+        for (int k = 0; k < 10 && i < 8; ++k)
+            password += std::string("{REF:P@I:") + next + std::string(30, '0') + "}";
+        xml += std::string("<Entry><UUID>") + (char)('A' + i) + std::string(21, 'A') + "==</UUID>"
+               "<String><Key>Title</Key><Value>E" + std::to_string(i) + "</Value></String>"
+               "<String><Key>URL</Key><Value>https://e.example</Value></String>"
+               "<String><Key>UserName</Key><Value>u" + std::to_string(i) + "</Value></String>"
+               "<String><Key>Password</Key><Value>" + password + "</Value></String></Entry>";
+    }
+    xml += "</Group></Root></KeePassFile>";
+    std::string reports;
+    EXPECT_EQ(1, ImportText(xml, "", &reports));
+    std::vector<Record> records = Records();
+    ASSERT_EQ(3u, records.size()) << reports;
+    EXPECT_STREQ("xxxxxxxxxx", records[1].password);
+    EXPECT_STREQ("x", records[2].password);
+    for (int i = 0; i < 7; ++i)
+        EXPECT_NE(std::string::npos, reports.find("entry " + std::to_string(i + 1) + " (group G): skipped: the Password "
+                                                  "value's references to other entries ({REF:...}) expand to more than"))
+            << reports;
+
+    // A Bitwarden type that is none of Bitwarden's numbers: an integer or a short text is
+    // named, anything else is not printed.
+    EXPECT_EQ(1, ImportText("{\"items\":[{\"type\":7},{\"type\":\"web\"},{\"type\":[\"secret-in-a-list\"]},"
+                            "{\"type\":\"a text too long to be any type\"}]}",
+                            "", &reports));
+    EXPECT_EQ("entry 1: skipped: not a login (type \"7\")\nentry 2: skipped: not a login (type \"\"web\"\")\n"
+              "entry 3: skipped: not a login (type \"of another kind\")\n"
+              "entry 4: skipped: not a login (type \"of another kind\")\n",
+              reports.substr(reports.find("entry 1")));
 }
 
 TEST(XmlNesting, CountsElementsAsRapidxmlDoesAndBoundsTheParse)

@@ -109,6 +109,14 @@ const Layout kLayouts[] = {
     {"Zoho Vault", "Password Name,Password URL,Description,Notes,Favorite,SecretData,CustomData\n"
                    "Zoho,https://zoho.example,about,n,0,\"User Name: zu\nPassword: z-pw\",\n",
      nullptr, {"Zoho", "https://zoho.example", "zu", "z-pw", "n"}, nullptr},
+    // An e-mail line before the user name's: the user name logs in.
+    {"Zoho Vault, e-mail first", "Password Name,Password URL,SecretData\n"
+                                 "Zoho,https://zoho.example,\"Email: zu@zoho.example\nUser Name: zu\nPassword: z-pw\"\n",
+     nullptr, {"Zoho", "https://zoho.example", "zu", "z-pw", ""}, nullptr},
+    // An unquoted comma in the title shifts the columns: the row is skipped, the next kept.
+    {"a comma in a title", "name,url,username,password\nB, Inc,https://b.example,bob,two\nA,https://a.example,al,one\n",
+     nullptr, {"A", "https://a.example", "al", "one", ""},
+     "line 2: skipped: 5 fields where the header names 4: its columns cannot be told apart"},
     {"Proton Pass", "type,name,url,email,username,password,note,totp,createTime,modifyTime,vault\n"
                     "login,Proton,https://proton.example,pu@proton.example,,p-pw,n,,1,2,Personal\n"
                     "note,Memo,,,,,text,,1,2,Personal\n",
@@ -223,6 +231,9 @@ TEST_F(ManagerTest, ColumnsThatCannotBeTrustedAreRefused)
         // Two strong names for one field; a weak name (KeePass's "Account") yields instead.
         {"url,website,username,password\nhttps://a,https://b,u,p\n", "", "", "both name the URL"},
         {"Title,Name,Username,Password,URL\nA,B,u,p,https://a\n", "", "", "both name the title"},
+        // A file's names are not quoted (the first row may be data); the user's own are.
+        {"secret,ann,url,website\n", "", "", "columns 3 and 4 both name the URL. If the file has no header row"},
+        {"A,https://a.example,u,p\n", "title,url,website,password", "", "columns 2 (\"url\") and 3 (\"website\")"},
     };
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.says);
