@@ -123,8 +123,9 @@ int NextByte(char* c)
 struct termios saved;         // the terminal's settings before echo was turned off
 volatile sig_atomic_t quiet;  // echo is off now
 
-// A signal while echo is off: give the terminal its echo back, then take the signal's
-// default action.
+// A signal that ends the process while echo is off: give the terminal its echo back, then
+// take the signal's default action. Job control (Ctrl+Z, then fg) is not caught: the
+// shell keeps the stopped job's terminal settings and gives them back, echo still off.
 void RestoreEcho(int signal)
 {
     if (quiet)
@@ -179,7 +180,7 @@ LineRead Prompted(const char* prompt, std::string* line)
     struct termios silent = saved;
     silent.c_lflag &= ~(tcflag_t)ECHO;
     silent.c_lflag |= ECHONL | ICANON; // the Enter still shows
-    static const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+    static const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     for (int s : signals)
         signal(s, RestoreEcho);
     quiet = 1;
