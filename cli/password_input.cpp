@@ -147,8 +147,10 @@ int NextByte(char* c)
 
 #endif
 
-// The first line of standard input, up to kLongestPassword bytes.
-LineRead PipedLine(std::string* line)
+// The first line of standard input, up to kLongestPassword bytes. With dropBom, a UTF-8
+// byte order mark that opens it (as an editor may save a file) is left out, as
+// keepassxc-cli leaves it out.
+LineRead PipedLine(std::string* line, bool dropBom = false)
 {
     line->reserve(kLongestPassword + 2);
     char c;
@@ -157,6 +159,11 @@ LineRead PipedLine(std::string* line)
         line->push_back(c);
         if (c == '\n')
             break;
+        if (dropBom && line->size() == 3) {
+            if (*line == "\xEF\xBB\xBF")
+                line->clear();
+            dropBom = false;
+        }
         if (line->size() > kLongestPassword + 1)
             return kTooLong;
     }
@@ -229,7 +236,7 @@ bool ReadNewPassword(std::string* password, std::string* why)
         if (b == kTooLong || first != second)
             return Refuse("the two passwords differ", why, &first, &second);
     } else {
-        LineRead a = PipedLine(&first);
+        LineRead a = PipedLine(&first, true);
         if (a == kFailed)
             return Refuse("the password could not be read from standard input", why, &first, &second);
         if (a == kTooLong)

@@ -73,6 +73,7 @@ refused() { # what, expected exit, message pattern, stdin text, arguments...
 refused "no password" 2 "password is empty" "" -o "$(where "$work/none.kdbx")"
 refused "an empty line" 2 "password is empty" $'\n' -o "$(where "$work/none.kdbx")"
 refused "an empty CRLF line" 2 "password is empty" $'\r\nsecond\n' -o "$(where "$work/none.kdbx")"
+refused "only a byte order mark" 2 "password is empty" $'\xef\xbb\xbf\n' -o "$(where "$work/none.kdbx")"
 refused "a password in Windows-1252" 2 "password is not UTF-8" $'caf\xe9\n' -o "$(where "$work/none.kdbx")"
 refused "a password over 1024 bytes" 2 "password is longer" "$(head -c 1025 /dev/zero | tr '\0' x)" -o "$(where "$work/none.kdbx")"
 [ -e "$work/none.kdbx" ] && fail "a refused export left a file"
@@ -90,6 +91,11 @@ printf 'pw four\r\n' | run export "$db" --format kdbx -o - >"$work/piped.kdbx" 2
 listed=$(echo 'pw four' | keepassxc-cli ls -q "$work/piped.kdbx" 2>/dev/null)
 grep -q 'Site 1 ' <<<"$listed" ||
   fail "the database on standard output (its password ending in CRLF) does not open"
+
+# A password file saved with a UTF-8 byte order mark: the mark is not part of the password.
+printf '\xef\xbb\xbfpw five\r\n' | run export "$db" --format kdbx -o - >"$work/bom.kdbx" 2>/dev/null || fail "export with a byte order mark"
+echo 'pw five' | keepassxc-cli ls -q "$work/bom.kdbx" >/dev/null 2>&1 ||
+  fail "the password after a byte order mark does not open the export"
 
 # On a terminal: asked twice, never shown; two entries that differ are refused. The
 # entries are typed once the prompt is there, as a person types them.
