@@ -30,22 +30,30 @@ namespace {
 
 // The entries of the records in memory, as UTF-8. Every entry has a title: the website, or
 // else the host of the URL, or else "Record N" (N as the program numbers records, from 0).
+// The entries are made in place in a vector sized once, so that no reallocation leaves
+// copies of them in freed memory, and the code page's copies of the user names and
+// passwords are wiped. This only narrows the copies: the records are in memory in clear.
 std::vector<Entry> EntriesOfStore(const charset::CodePage& cp)
 {
     std::vector<Entry> entries;
+    entries.reserve(SettingsBlock.count);
     for (uint32_t i = 0; i < SettingsBlock.count; ++i) {
         const Record& r = RecordStore.slots[i];
-        Entry e;
+        entries.emplace_back();
+        Entry& e = entries.back();
         e.title = cp.ToUtf8(FieldText(r.website, sizeof(r.website)));
         e.url = cp.ToUtf8(FieldText(r.url, sizeof(r.url)));
-        e.userName = cp.ToUtf8(FieldText(r.userName, sizeof(r.userName)));
-        e.password = cp.ToUtf8(FieldText(r.password, sizeof(r.password)));
+        std::string userName = FieldText(r.userName, sizeof(r.userName));
+        e.userName = cp.ToUtf8(userName);
+        crypto::Wipe(&userName);
+        std::string password = FieldText(r.password, sizeof(r.password));
+        e.password = cp.ToUtf8(password);
+        crypto::Wipe(&password);
         e.notes = cp.ToUtf8(FieldText(r.remarks, sizeof(r.remarks)));
         if (e.title.empty())
             e.title = formats::HostOf(e.url);
         if (e.title.empty())
             e.title = "Record " + std::to_string(i);
-        entries.push_back(std::move(e)); // no copy of the password left behind
     }
     return entries;
 }

@@ -125,7 +125,9 @@ void PutString(std::string* xml, const char* key, const std::string& value)
     *xml += "\t\t\t\t<String>\n\t\t\t\t\t<Key>";
     *xml += key;
     *xml += "</Key>\n\t\t\t\t\t<Value>";
-    *xml += keepass::Escaped(value);
+    std::string escaped = keepass::Escaped(value);
+    *xml += escaped;
+    crypto::Wipe(&escaped);
     *xml += "</Value>\n\t\t\t\t</String>\n";
 }
 
@@ -150,10 +152,12 @@ std::string Document(const std::vector<Entry>& entries, const std::string& group
                      const std::string& stream)
 {
     std::string now = Time((int64_t)std::time(nullptr));
-    // Room for the whole document at once: no copy of its text is left behind by a move.
-    size_t room = 4096;
+    // Room for the whole document at once, escaping at its longest (6 bytes for a quote) and
+    // the passwords in base64, so that growing never leaves a copy of its text in freed memory.
+    size_t room = 4096 + 12 * group.size();
     for (const Entry& e : entries)
-        room += 1200 + 2 * (e.title.size() + e.url.size() + e.userName.size() + e.password.size() + e.notes.size());
+        room += 1200 + 6 * (e.title.size() + e.url.size() + e.userName.size() + e.notes.size()) +
+                2 * e.password.size();
     std::string xml;
     xml.reserve(room);
     xml += "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\n"
