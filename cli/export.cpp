@@ -60,7 +60,8 @@ std::vector<Entry> EntriesOfStore(const charset::CodePage& cp)
 
 // The key derivation of an encrypted export: the build's own, unless the tests' variable
 // KESTAL_TEST_KDF asks for the cheapest cost ("fast": the build's own KDF; "aes" or
-// "argon2id": that one), which is said on standard error each time.
+// "argon2id": that one), which is said on standard error each time. A password typed on a
+// terminal is never given the test cost (see ExportKdbx).
 bool KdfOfExport(kdbx::KdfSettings* kdf)
 {
     *kdf = kdbx::DefaultKdf();
@@ -102,6 +103,10 @@ void WipeEntries(std::vector<Entry>* entries)
 // standard output or through a private file, as the other formats.
 int ExportKdbx(const Options& o, bool toStandardOutput)
 {
+    const char* test = std::getenv("KESTAL_TEST_KDF");
+    if (test != nullptr && *test != '\0' && PasswordIsTyped())
+        return Fail("KESTAL_TEST_KDF is set, whose key derivation is for tests only: unset it to export "
+                    "with a password typed on a terminal; nothing was written");
     kdbx::KdfSettings kdf;
     if (!KdfOfExport(&kdf))
         return Fail("KESTAL_TEST_KDF names no key derivation of this build");

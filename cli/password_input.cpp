@@ -217,6 +217,11 @@ std::string TooLong()
 
 } // namespace
 
+bool PasswordIsTyped()
+{
+    return OnTerminal();
+}
+
 bool ReadNewPassword(std::string* password, std::string* why)
 {
     std::string first, second;

@@ -18,4 +18,8 @@ const size_t kLongestPassword = 1024;
 // returned is wiped.
 bool ReadNewPassword(std::string* password, std::string* why);
 
+// Whether ReadNewPassword asks a person for the password: standard input is a terminal (a
+// console on Windows).
+bool PasswordIsTyped();
+
 } // namespace tool
