@@ -8,6 +8,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -81,10 +82,14 @@ bool KdfOfExport(kdbx::KdfSettings* kdf)
     return true;
 }
 
+// Whether stream is a terminal. On Windows a console, which GetConsoleMode tells: _isatty
+// is true for any character device, NUL too, where a database may well be sent.
 bool IsTerminal(std::FILE* stream)
 {
 #ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
+    HANDLE handle = (HANDLE)_get_osfhandle(_fileno(stream));
+    DWORD mode;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 #else
     return isatty(fileno(stream)) != 0;
 #endif
