@@ -93,6 +93,10 @@ listed=$(echo 'pw four' | keepassxc-cli ls -q "$work/piped.kdbx" 2>/dev/null)
 grep -q 'Site 1 ' <<<"$listed" ||
   fail "the database on standard output (its password ending in CRLF) does not open"
 
+# Into the null device, a character device that is not a terminal (NUL on Windows).
+printf 'pw\n' | run export "$db" --format kdbx -o - >/dev/null 2>"$work/err" ||
+  fail "export -o - into the null device: $(cat "$work/err")"
+
 # A password file saved with a UTF-8 byte order mark: the mark is not part of the password.
 printf '\xef\xbb\xbfpw five\r\n' | run export "$db" --format kdbx -o - >"$work/bom.kdbx" 2>/dev/null || fail "export with a byte order mark"
 echo 'pw five' | keepassxc-cli ls -q "$work/bom.kdbx" >/dev/null 2>&1 ||
