@@ -102,7 +102,7 @@ bool NextUtf8(const std::string& s, size_t* at, char32_t* codePoint)
 std::string CodePage::ToUtf8(const std::string& bytes) const
 {
     std::string out;
-    out.reserve(bytes.size());
+    out.reserve(3 * bytes.size()); // room for any code page's letters: no reallocation leaves a copy
     for (unsigned char b : bytes)
         AppendUtf8(table_[b], &out);
     return out;

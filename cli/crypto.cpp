@@ -305,17 +305,18 @@ bool Aes256CbcDecrypt(const unsigned char* key, const unsigned char* iv, const s
 bool Aes256Rounds(const unsigned char* key, unsigned char* block, uint64_t rounds)
 {
     std::vector<unsigned char> zeros(kRoundsPerCall * 16), out(kRoundsPerCall * 16 + 16);
-    while (rounds > 0) {
+    bool done = true;
+    while (done && rounds > 0) {
         size_t blocks = rounds < kRoundsPerCall ? (size_t)rounds : kRoundsPerCall;
         // With block as the chain's start, the last block of the chain is block encrypted
         // blocks times over.
-        if (CbcEncrypt(key, block, zeros.data(), blocks * 16, out.data(), false) != (long)(blocks * 16))
-            return false;
-        std::memcpy(block, &out[(blocks - 1) * 16], 16);
+        done = CbcEncrypt(key, block, zeros.data(), blocks * 16, out.data(), false) == (long)(blocks * 16);
+        if (done)
+            std::memcpy(block, &out[(blocks - 1) * 16], 16);
         rounds -= blocks;
     }
-    Wipe(out.data(), out.size());
-    return true;
+    Wipe(out.data(), out.size()); // the chain: every step of the key's transformation
+    return done;
 }
 
 bool ChaCha20Stream(const unsigned char* key, const unsigned char* nonce, unsigned char* out, size_t size)

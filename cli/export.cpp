@@ -8,6 +8,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -30,29 +31,38 @@ namespace {
 
 // The entries of the records in memory, as UTF-8. Every entry has a title: the website, or
 // else the host of the URL, or else "Record N" (N as the program numbers records, from 0).
+// The entries are made in place in a vector sized once, so that no reallocation leaves
+// copies of them in freed memory, and the code page's copies of the user names and
+// passwords are wiped. This only narrows the copies: the records are in memory in clear.
 std::vector<Entry> EntriesOfStore(const charset::CodePage& cp)
 {
     std::vector<Entry> entries;
+    entries.reserve(SettingsBlock.count);
     for (uint32_t i = 0; i < SettingsBlock.count; ++i) {
         const Record& r = RecordStore.slots[i];
-        Entry e;
+        entries.emplace_back();
+        Entry& e = entries.back();
         e.title = cp.ToUtf8(FieldText(r.website, sizeof(r.website)));
         e.url = cp.ToUtf8(FieldText(r.url, sizeof(r.url)));
-        e.userName = cp.ToUtf8(FieldText(r.userName, sizeof(r.userName)));
-        e.password = cp.ToUtf8(FieldText(r.password, sizeof(r.password)));
+        std::string userName = FieldText(r.userName, sizeof(r.userName));
+        e.userName = cp.ToUtf8(userName);
+        crypto::Wipe(&userName);
+        std::string password = FieldText(r.password, sizeof(r.password));
+        e.password = cp.ToUtf8(password);
+        crypto::Wipe(&password);
         e.notes = cp.ToUtf8(FieldText(r.remarks, sizeof(r.remarks)));
         if (e.title.empty())
             e.title = formats::HostOf(e.url);
         if (e.title.empty())
             e.title = "Record " + std::to_string(i);
-        entries.push_back(std::move(e)); // no copy of the password left behind
     }
     return entries;
 }
 
 // The key derivation of an encrypted export: the build's own, unless the tests' variable
 // KESTAL_TEST_KDF asks for the cheapest cost ("fast": the build's own KDF; "aes" or
-// "argon2id": that one), which is said on standard error each time.
+// "argon2id": that one), which is said on standard error each time. A password typed on a
+// terminal is never given the test cost (see ExportKdbx).
 bool KdfOfExport(kdbx::KdfSettings* kdf)
 {
     *kdf = kdbx::DefaultKdf();
@@ -72,10 +82,14 @@ bool KdfOfExport(kdbx::KdfSettings* kdf)
     return true;
 }
 
+// Whether stream is a terminal. On Windows a console, which GetConsoleMode tells: _isatty
+// is true for any character device, NUL too, where a database may well be sent.
 bool IsTerminal(std::FILE* stream)
 {
 #ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
+    HANDLE handle = (HANDLE)_get_osfhandle(_fileno(stream));
+    DWORD mode;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
 #else
     return isatty(fileno(stream)) != 0;
 #endif
@@ -94,6 +108,10 @@ void WipeEntries(std::vector<Entry>* entries)
 // standard output or through a private file, as the other formats.
 int ExportKdbx(const Options& o, bool toStandardOutput)
 {
+    const char* test = std::getenv("KESTAL_TEST_KDF");
+    if (test != nullptr && *test != '\0' && PasswordIsTyped())
+        return Fail("KESTAL_TEST_KDF is set, whose key derivation is for tests only: unset it to export "
+                    "with a password typed on a terminal; nothing was written");
     kdbx::KdfSettings kdf;
     if (!KdfOfExport(&kdf))
         return Fail("KESTAL_TEST_KDF names no key derivation of this build");

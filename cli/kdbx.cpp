@@ -2,6 +2,8 @@
 
 #include <cstring>
 #include <ctime>
+#include <initializer_list>
+#include <vector>
 
 #include "crypto.h"
 #include "keepass_xml.h"
@@ -125,7 +127,9 @@ void PutString(std::string* xml, const char* key, const std::string& value)
     *xml += "\t\t\t\t<String>\n\t\t\t\t\t<Key>";
     *xml += key;
     *xml += "</Key>\n\t\t\t\t\t<Value>";
-    *xml += keepass::Escaped(value);
+    std::string escaped = keepass::Escaped(value);
+    *xml += escaped;
+    crypto::Wipe(&escaped);
     *xml += "</Value>\n\t\t\t\t</String>\n";
 }
 
@@ -150,10 +154,12 @@ std::string Document(const std::vector<Entry>& entries, const std::string& group
                      const std::string& stream)
 {
     std::string now = Time((int64_t)std::time(nullptr));
-    // Room for the whole document at once: no copy of its text is left behind by a move.
-    size_t room = 4096;
+    // Room for the whole document at once, escaping at its longest (6 bytes for a quote) and
+    // the passwords in base64, so that growing never leaves a copy of its text in freed memory.
+    size_t room = 4096 + 12 * group.size();
     for (const Entry& e : entries)
-        room += 1200 + 2 * (e.title.size() + e.url.size() + e.userName.size() + e.password.size() + e.notes.size());
+        room += 1200 + 6 * (e.title.size() + e.url.size() + e.userName.size() + e.notes.size()) +
+                2 * e.password.size();
     std::string xml;
     xml.reserve(room);
     xml += "<?xml version=\"1.0\" encoding=\"utf-8\" standalone=\"yes\"?>\n"
@@ -187,6 +193,22 @@ std::string Document(const std::vector<Entry>& entries, const std::string& group
     xml += "\t\t</Group>\n\t</Root>\n</KeePassFile>\n";
     return xml;
 }
+
+// Wipes the strings it names when it goes, whichever way the function that made it returns.
+class WipedOnReturn {
+public:
+    WipedOnReturn(std::initializer_list<std::string*> texts) : texts_(texts) {}
+    ~WipedOnReturn()
+    {
+        for (std::string* text : texts_)
+            crypto::Wipe(text);
+    }
+    WipedOnReturn(const WipedOnReturn&) = delete;
+    WipedOnReturn& operator=(const WipedOnReturn&) = delete;
+
+private:
+    std::vector<std::string*> texts_;
+};
 
 // The keys of a file, wiped when it goes.
 struct Keys {
@@ -330,12 +352,14 @@ bool Write(const std::vector<Entry>& entries, const std::string& group, const st
     // stream's key, and the UUIDs of the group and the entries.
     const size_t kSeeds = 32 + 16 + 32 + 64;
     std::string random(kSeeds + 16 * (entries.size() + 1), '\0');
+    std::string innerKey, stream, xml, payload;
+    WipedOnReturn wiped{&random, &innerKey, &stream, &xml, &payload};
     if (!crypto::RandomBytes((unsigned char*)&random[0], random.size()))
         return false;
     const unsigned char* masterSeed = (const unsigned char*)random.data();
     const unsigned char* iv = masterSeed + 32;
     const unsigned char* kdfSeed = iv + 16;
-    std::string innerKey = random.substr(80, 64);
+    innerKey.assign(random, 80, 64);
 
     std::string header = LE(kSignature1, 4) + LE(kSignature2, 4) + LE(kVersion, 4);
     PutField(&header, kCipherId, Bytes(kAes256Cbc, 16));
@@ -353,25 +377,19 @@ bool Write(const std::vector<Entry>& entries, const std::string& group, const st
     size_t hiddenBytes = 0;
     for (const Entry& e : entries)
         hiddenBytes += e.password.size();
-    std::string stream;
     if (!InnerStream(innerKey, hiddenBytes, &stream))
         return false;
-    std::string xml = Document(entries, group, random.substr(kSeeds), stream);
-    std::string payload;
+    xml = Document(entries, group, random.substr(kSeeds), stream);
     payload.reserve(xml.size() + 100);
     PutField(&payload, kInnerStreamId, LE(kChaCha20, 4));
     PutField(&payload, kInnerStreamKey, innerKey);
     PutField(&payload, kInnerEnd, "");
     payload += xml;
     crypto::Wipe(&xml);
-    crypto::Wipe(&stream);
-    crypto::Wipe(&innerKey);
     std::string cipher;
-    bool encrypted = crypto::Aes256CbcEncrypt(keys.master, iv, payload, &cipher);
-    crypto::Wipe(&payload);
-    crypto::Wipe(&random);
-    if (!encrypted)
+    if (!crypto::Aes256CbcEncrypt(keys.master, iv, payload, &cipher))
         return false;
+    crypto::Wipe(&payload);
 
     // The header, its SHA-256, its HMAC, then the blocks of the ciphertext.
     unsigned char hash[32], headerKey[64], hmac[32];

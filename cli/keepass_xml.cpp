@@ -13,6 +13,7 @@ namespace keepass {
 std::string Escaped(const std::string& text)
 {
     std::string out;
+    out.reserve(6 * text.size()); // at its longest: growing would leave copies in freed memory
     for (size_t at = 0; at < text.size();) {
         size_t start = at;
         char32_t c;

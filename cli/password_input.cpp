@@ -123,8 +123,9 @@ int NextByte(char* c)
 struct termios saved;         // the terminal's settings before echo was turned off
 volatile sig_atomic_t quiet;  // echo is off now
 
-// A signal while echo is off: give the terminal its echo back, then take the signal's
-// default action.
+// A signal that ends the process while echo is off: give the terminal its echo back, then
+// take the signal's default action. Job control (Ctrl+Z, then fg) is not caught: the
+// shell keeps the stopped job's terminal settings and gives them back, echo still off.
 void RestoreEcho(int signal)
 {
     if (quiet)
@@ -146,8 +147,10 @@ int NextByte(char* c)
 
 #endif
 
-// The first line of standard input, up to kLongestPassword bytes.
-LineRead PipedLine(std::string* line)
+// The first line of standard input, up to kLongestPassword bytes. With dropBom, a UTF-8
+// byte order mark that opens it (as an editor may save a file) is left out, as
+// keepassxc-cli leaves it out.
+LineRead PipedLine(std::string* line, bool dropBom = false)
 {
     line->reserve(kLongestPassword + 2);
     char c;
@@ -156,6 +159,11 @@ LineRead PipedLine(std::string* line)
         line->push_back(c);
         if (c == '\n')
             break;
+        if (dropBom && line->size() == 3) {
+            if (*line == "\xEF\xBB\xBF")
+                line->clear();
+            dropBom = false;
+        }
         if (line->size() > kLongestPassword + 1)
             return kTooLong;
     }
@@ -179,7 +187,7 @@ LineRead Prompted(const char* prompt, std::string* line)
     struct termios silent = saved;
     silent.c_lflag &= ~(tcflag_t)ECHO;
     silent.c_lflag |= ECHONL | ICANON; // the Enter still shows
-    static const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP};
+    static const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
     for (int s : signals)
         signal(s, RestoreEcho);
     quiet = 1;
@@ -209,6 +217,11 @@ std::string TooLong()
 
 } // namespace
 
+bool PasswordIsTyped()
+{
+    return OnTerminal();
+}
+
 bool ReadNewPassword(std::string* password, std::string* why)
 {
     std::string first, second;
@@ -228,7 +241,7 @@ bool ReadNewPassword(std::string* password, std::string* why)
         if (b == kTooLong || first != second)
             return Refuse("the two passwords differ", why, &first, &second);
     } else {
-        LineRead a = PipedLine(&first);
+        LineRead a = PipedLine(&first, true);
         if (a == kFailed)
             return Refuse("the password could not be read from standard input", why, &first, &second);
         if (a == kTooLong)

@@ -4,7 +4,8 @@
 # back as the native build's own CSV export; a wrong password refused; nothing in clear; a
 # private file, never replaced without --force; standard output; the password typed twice
 # on a terminal without echo, and refused when empty or when the two differ, with nothing
-# written. The key derivation runs at its test cost (KESTAL_TEST_KDF=fast).
+# written, and never at the test cost. The key derivation runs at its test cost
+# (KESTAL_TEST_KDF=fast), but for the password typed on a terminal.
 #   kdbx.sh TOOL                        the native build
 #   kdbx.sh WINDOWS_TOOL NATIVE_TOOL WINE   the Windows build under Wine
 set -uo pipefail
@@ -73,6 +74,7 @@ refused() { # what, expected exit, message pattern, stdin text, arguments...
 refused "no password" 2 "password is empty" "" -o "$(where "$work/none.kdbx")"
 refused "an empty line" 2 "password is empty" $'\n' -o "$(where "$work/none.kdbx")"
 refused "an empty CRLF line" 2 "password is empty" $'\r\nsecond\n' -o "$(where "$work/none.kdbx")"
+refused "only a byte order mark" 2 "password is empty" $'\xef\xbb\xbf\n' -o "$(where "$work/none.kdbx")"
 refused "a password in Windows-1252" 2 "password is not UTF-8" $'caf\xe9\n' -o "$(where "$work/none.kdbx")"
 refused "a password over 1024 bytes" 2 "password is longer" "$(head -c 1025 /dev/zero | tr '\0' x)" -o "$(where "$work/none.kdbx")"
 [ -e "$work/none.kdbx" ] && fail "a refused export left a file"
@@ -91,31 +93,50 @@ listed=$(echo 'pw four' | keepassxc-cli ls -q "$work/piped.kdbx" 2>/dev/null)
 grep -q 'Site 1 ' <<<"$listed" ||
   fail "the database on standard output (its password ending in CRLF) does not open"
 
+# Into the null device, a character device that is not a terminal (NUL on Windows).
+printf 'pw\n' | run export "$db" --format kdbx -o - >/dev/null 2>"$work/err" ||
+  fail "export -o - into the null device: $(cat "$work/err")"
+
+# A password file saved with a UTF-8 byte order mark: the mark is not part of the password.
+printf '\xef\xbb\xbfpw five\r\n' | run export "$db" --format kdbx -o - >"$work/bom.kdbx" 2>/dev/null || fail "export with a byte order mark"
+echo 'pw five' | keepassxc-cli ls -q "$work/bom.kdbx" >/dev/null 2>&1 ||
+  fail "the password after a byte order mark does not open the export"
+
 # On a terminal: asked twice, never shown; two entries that differ are refused. The
-# entries are typed once the prompt is there, as a person types them.
+# entries are typed once the prompt is there, as a person types them. A typed password
+# never gets the test cost: with KESTAL_TEST_KDF set the export is refused, so these run
+# without it, at the build's own cost.
 if command -v script >/dev/null; then
-  typed() { # first, second, output
+  on_terminal() { # output, what the terminal waits for before it ends, [VARIABLE=VALUE]; standard input: the keys
     local quoted
-    quoted=$(printf '%q ' ${wine:+"$wine"} "$tool" export "$db" --format kdbx -o "$(where "$3")")
-    {
-      for line in "$1" "$2"; do
-        for _ in $(seq 100); do
-          grep -q "$([ "$line" = "$1" ] && echo 'Password for' || echo 'Repeat')" "$work/tty" 2>/dev/null && break
-          sleep 0.1
-        done
-        printf '%s\r' "$line"
-      done
-      sleep 1
-    } | script -qefc "$quoted" /dev/null >"$work/tty" 2>&1
+    quoted=$(printf '%q ' env -u KESTAL_TEST_KDF ${3:+"$3"} ${wine:+"$wine"} "$tool" export "$db" --format kdbx -o "$(where "$1")")
+    { cat; for _ in $(seq 300); do grep -qE "$2" "$work/tty" 2>/dev/null && break; sleep 0.1; done; } |
+      script -qefc "$quoted" /dev/null >"$work/tty" 2>&1
   }
+  typed() { # first, second, output
+    for line in "$1" "$2"; do
+      for _ in $(seq 100); do
+        grep -q "$([ "$line" = "$1" ] && echo 'Password for' || echo 'Repeat')" "$work/tty" 2>/dev/null && break
+        sleep 0.1
+      done
+      printf '%s\r' "$line"
+    done | on_terminal "$3" 'records exported|differ|nothing was written'
+  }
+  : >"$work/tty"
   typed 'secret typed' 'secret typed' "$work/tty.kdbx"
   echo 'secret typed' | keepassxc-cli ls -q "$work/tty.kdbx" >/dev/null 2>&1 ||
     fail "the password typed twice on a terminal does not open the export: $(tr -d '\r' <"$work/tty")"
   grep -q 'secret' "$work/tty" && fail "the password was shown on the terminal"
   grep -q 'Repeat the password' "$work/tty" || fail "the password was not asked twice"
+  grep -q 'for tests only' "$work/tty" && fail "a typed password got the test cost: $(tr -d '\r' <"$work/tty")"
+  : >"$work/tty"
   typed 'secret one' 'secret two' "$work/differ.kdbx"
   [ -e "$work/differ.kdbx" ] && fail "two different entries wrote a file"
   grep -q 'the two passwords differ' "$work/tty" || fail "two different entries: $(tr -d '\r' <"$work/tty")"
+  : >"$work/tty"
+  on_terminal "$work/weak.kdbx" 'nothing was written' KESTAL_TEST_KDF=fast </dev/null
+  [ -e "$work/weak.kdbx" ] && fail "KESTAL_TEST_KDF gave a password typed on a terminal the test cost"
+  grep -q 'KESTAL_TEST_KDF is set' "$work/tty" || fail "KESTAL_TEST_KDF on a terminal: $(tr -d '\r' <"$work/tty")"
 fi
 
 [ "$failures" = 0 ] || exit 1
