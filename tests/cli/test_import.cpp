@@ -65,8 +65,8 @@ TEST_F(ImportTest, NewFilesNameTheFolderAndExistingSettingsKeepTheirs)
     EXPECT_EQ(expected, folder);
 #endif
 
-    // Settings that name another folder: the program would read the records from there and
-    // never show these, so nothing is imported and both files stay as they were.
+    // Settings that name a folder that is not there: the program would find no records
+    // there and never show these, so nothing is imported and both files stay as they were.
     Settings kept = {};
     std::memcpy(&kept, settings.data(), 320);
     std::strcpy(kept.folder, "C:\\Elsewhere\\");
@@ -112,12 +112,12 @@ TEST_F(ImportTest, NothingIsWrittenWhenTheInputOrTheFolderCannotBeTrusted)
     EXPECT_FALSE(Exists(dir.File("db\\Kestal.dat")));
     EXPECT_FALSE(Exists(dir.File("db\\KSys.dat")));
 
-    // A database holding records its settings do not count would lose them: refused, and
-    // both files stay as they were.
+    // A database of more than 1024 records, which the program cannot hold: a save would
+    // drop those beyond the 1024th, so nothing is imported and both files stay as they were.
     o.dryRun = false;
     ASSERT_EQ(0, Import(o));
     std::vector<unsigned char> database = ReadBytes(dir.File("db\\Kestal.dat"));
-    database.resize(3 * 512, 'x');
+    database.resize(1025 * 512, 'x');
     WriteBytes(dir.File("db\\Kestal.dat"), database);
     std::vector<unsigned char> settings = ReadBytes(dir.File("db\\KSys.dat"));
     ResetStore();
