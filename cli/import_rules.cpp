@@ -212,8 +212,11 @@ void ImportRow(const csv::Row& row, const header::Columns& columns, const charse
     uint32_t match = SettingsBlock.count == 0 ? kNoRecord : FindDuplicate(WorkingRecord.website, WorkingRecord.url);
     std::string another;
     if (match != kNoRecord) {
-        const char* what = CompareText(RecordStore.slots[match].website, WorkingRecord.website, 1) == 0 ? "website"
-                                                                                                         : "URL";
+        // Two empty websites are not the same website: FindDuplicate matched the URL then.
+        const char* what = WorkingRecord.website[0] != 0 &&
+                                   CompareText(RecordStore.slots[match].website, WorkingRecord.website, 1) == 0
+                               ? "website"
+                               : "URL";
         if (choices.skipSameSite) {
             skip(std::string("same ") + what + " as record " + std::to_string(match) + " (--skip-same-site)");
             return;

@@ -162,6 +162,33 @@ TEST_F(ImportTest, HeadersOfEachManagerAreRecognised)
     }
 }
 
+// The report of another account on a stored site names what is the same: two rows without
+// a website share no website.
+TEST_F(ImportTest, AnotherAccountIsReportedByWhatItShares)
+{
+    const struct {
+        const char *rows, *says;
+    } cases[] = {
+        {",https://x.example,a,p1,\n,https://x.example,b,p2,\n", "line 3: same URL as record 0"},
+        {"Mail,https://a.example,a,p1,\nmail,https://b.example,b,p2,\n", "line 3: same website as record 0"},
+        {"A,https://x.example,a,p1,\nB,HTTPS://X.EXAMPLE,b,p2,\n", "line 3: same URL as record 0"},
+        {",https://x.example,a,p1,\n,https://y.example,b,p2,\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        ResetStore();
+        RemovePath(dir.File("db"));
+        Options o = ImportOf(std::string(kBrowserHeader) + c.rows);
+        testing::internal::CaptureStderr();
+        Import(o);
+        std::string reports = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(2u, Records().size()) << c.rows;
+        if (c.says == nullptr)
+            EXPECT_EQ("", reports);
+        else
+            EXPECT_EQ(std::string(c.says) + ": imported as another account\n", reports);
+    }
+}
+
 TEST_F(ImportTest, TheDatabaseTakes1024RecordsAndNoMore)
 {
     std::string text = kBrowserHeader;
