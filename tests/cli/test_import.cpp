@@ -4,8 +4,11 @@
 
 #include <cctype>
 #include <cstring>
+#include <random>
 
 #include "cli_fixture.h"
+#include "import_rules.h"
+#include "text.h"
 
 namespace {
 
@@ -186,6 +189,51 @@ TEST_F(ImportTest, AnotherAccountIsReportedByWhatItShares)
             EXPECT_EQ("", reports);
         else
             EXPECT_EQ(std::string(c.says) + ": imported as another account\n", reports);
+    }
+}
+
+// The index that spares each row a look at every record answers as the program's own
+// search does: texts of a few bytes from an alphabet where CompareText's folding makes many
+// pairs equal (case, '[' and '{', space, 0x80 and 0xA0), stored fields without a terminator,
+// and the store growing between the questions as an import adds rows.
+TEST_F(ImportTest, TheIndexOfStoredRecordsAnswersAsTheProgramsSearch)
+{
+    const char alphabet[] = "aAbB[{ \x80\xA0\xE9\xC9";
+    std::mt19937 random(5);
+    auto text = [&](size_t longest) {
+        std::string t(random() % (longest + 1), ' ');
+        for (char& c : t)
+            c = alphabet[random() % (sizeof(alphabet) - 1)];
+        return t;
+    };
+    auto exactly = [](const char* field, size_t size, const std::string& t) {
+        return strnlen(field, size) == t.size() && std::memcmp(field, t.data(), t.size()) == 0;
+    };
+    import_rules::Index index;
+    for (int round = 0; round < 600; ++round) {
+        std::memset(&WorkingRecord, 0, sizeof(WorkingRecord));
+        std::string website = text(3), url = text(2), user = text(1), password = text(1);
+        CopyText(website.c_str(), WorkingRecord.website, sizeof(WorkingRecord.website));
+        CopyText(url.c_str(), WorkingRecord.url, sizeof(WorkingRecord.url));
+        index.Update();
+        uint32_t login = kNoRecord;
+        for (uint32_t i = 0; i < SettingsBlock.count && login == kNoRecord; ++i) {
+            const Record& r = RecordStore.slots[i];
+            if (exactly(r.url, sizeof(r.url), url) && exactly(r.userName, sizeof(r.userName), user) &&
+                exactly(r.password, sizeof(r.password), password))
+                login = i;
+        }
+        ASSERT_EQ(FindDuplicate(WorkingRecord.website, WorkingRecord.url),
+                  index.SameSite(WorkingRecord.website, WorkingRecord.url))
+            << round;
+        ASSERT_EQ(login, index.SameLogin(url, user, password)) << round;
+        if (SettingsBlock.count < 400) {
+            CopyText(user.c_str(), WorkingRecord.userName, sizeof(WorkingRecord.userName));
+            CopyText(password.c_str(), WorkingRecord.password, sizeof(WorkingRecord.password));
+            AppendRecord();
+            if (round % 50 == 7) // a record read from a damaged file: fields without a terminator
+                std::memset(RecordStore.slots[SettingsBlock.count - 1].website, 'a', kWebsiteSize + kUrlSize);
+        }
     }
 }
 
