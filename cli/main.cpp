@@ -34,7 +34,11 @@ const char kOutputHelp[] = "write to FILE (- for standard output); a new file re
 
 void AddFolder(CLI::App* command, Options* o)
 {
-    command->add_option("FOLDER", o->folder, "database folder holding KSys.dat and Kestal.dat (default: .)");
+    command->add_option("FOLDER", o->folder,
+                        "database folder holding KSys.dat and Kestal.dat (default: .); when its KSys.dat names "
+                        "another folder, as the program's folder does after a save into another folder, the "
+                        "command works on that folder and says so. Every record Kestal.dat holds is read, "
+                        "whatever count KSys.dat names, as the program reads them");
 }
 
 void AddCodePage(CLI::App* command, Options* o)
@@ -61,7 +65,7 @@ int main(int argc, char** argv)
     app.set_version_flag("--version", std::string("kestal-tool ") + KESTAL_VERSION_TEXT);
     app.require_subcommand(1);
 
-    CLI::App* check = app.add_subcommand("check", "report what is wrong with the files; exit 1 when anything is");
+    CLI::App* check = app.add_subcommand("check", "report what is wrong with the files (a count that differs from the file's is a note: the program's next save mends it); exit 1 when anything is");
     AddFolder(check, &o);
     AddCodePage(check, &o);
 
@@ -78,7 +82,7 @@ int main(int argc, char** argv)
     exportCommand->add_flag("--force", o.force, "replace FILE when it exists");
     AddCodePage(exportCommand, &o);
 
-    CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database");
+    CLI::App* importCommand = app.add_subcommand("import", "append the logins of a CSV file to the database (into the folder the settings name, and both settings files count them)");
     importCommand->add_option("FILE", o.input, "CSV export of a password manager or browser, UTF-8, with a header row")
         ->required();
     AddFolder(importCommand, &o);
@@ -95,7 +99,7 @@ int main(int argc, char** argv)
     importCommand->add_flag("--allow-empty-user", o.allowEmptyUser, "import rows without a user name");
     AddCodePage(importCommand, &o);
 
-    CLI::App* recover = app.add_subcommand("recover", "write settings that make the program find every record");
+    CLI::App* recover = app.add_subcommand("recover", "write settings that count every record of the file and name the folder that holds it");
     AddFolder(recover, &o);
     AddCodePage(recover, &o);
 
@@ -104,7 +108,7 @@ int main(int argc, char** argv)
                                                    "passwords); exit 1 when any is found");
     AddFolder(audit, &o);
     audit->add_option("--hibp", auditOptions.hibp,
-                      "look each password up in FILE, the Pwned Passwords list of SHA-1 hashes ordered by hash")
+                      "look each password up in FILE, the Pwned Passwords list of SHA-1 hashes ordered by hash (a few reads of it per password, NUL bytes of an unfinished download jumped over)")
         ->option_text("FILE");
     audit->add_option("--min-length", auditOptions.minLength, "passwords of fewer characters are short")
         ->check(CLI::Range(0, 64))
