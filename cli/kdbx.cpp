@@ -125,7 +125,7 @@ void PutString(std::string* xml, const char* key, const std::string& value)
     *xml += "\t\t\t\t<String>\n\t\t\t\t\t<Key>";
     *xml += key;
     *xml += "</Key>\n\t\t\t\t\t<Value>";
-    *xml += keepass::Escaped(value);
+    keepass::AppendEscaped(xml, value);
     *xml += "</Value>\n\t\t\t\t</String>\n";
 }
 
