@@ -313,7 +313,8 @@ bool LoadForReading(const Options& o, charset::CodePage* cp, int* status)
     int read = LoadRecords(place);
     if (read == kErrorFileNotFound && place.block.count > 0) {
         *status = Fail(FolderShown(place) + ": no Kestal.dat, though the settings count " +
-                       std::to_string(place.block.count) + " records; the program shows none (see: " + Suggested("check", o.folder) + ")");
+                       std::to_string(place.block.count) + " records; the program shows none (see: " +
+                       Suggested("check", o.folder) + ")");
         return false;
     }
     if (read != 0 && read != kErrorFileNotFound) {
