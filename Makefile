@@ -8,7 +8,7 @@
 #   make e2e     one whole session in the real program, driven by mouse and keyboard
 #   make fuzz    runs each fuzz target for FUZZ_SECONDS (default 600)
 #   make bench   prints the benchmark table
-#   make bench-audit   the table's kestal-tool audit part alone (no Wine)
+#   make bench-audit   the table's kestal-tool parts alone: audit, export, import (no Wine)
 #   make dist    writes dist/password-kestal-VERSION-win32.zip
 .PHONY: all deps native windows fuzz-build bench-build test test-native test-windows test-fuzz run \
         screenshots e2e fuzz bench bench-audit clean install uninstall runnable dist tool

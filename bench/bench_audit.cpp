@@ -7,6 +7,7 @@
 //   kestal_bench_audit KESTAL_TOOL WORK_FOLDER RUNS PEER_RUNS
 // prints: ROW name median min max (microseconds)
 #include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -49,22 +50,25 @@ void Check(bool ok, const char* what)
     }
 }
 
-// Runs a program with standard input from a file and its output thrown away; its exit status.
+// Runs a program with standard input from a file and its output thrown away; its exit
+// status. posix_spawn, not fork: the time measured is the program's, not that of copying
+// this process's memory map.
 int Run(const std::vector<std::string>& args, const std::string& input)
 {
-    pid_t pid = fork();
-    if (pid == 0) {
-        int in = open(input.c_str(), O_RDONLY), null = open("/dev/null", O_WRONLY);
-        dup2(in, 0);
-        dup2(null, 1);
-        dup2(null, 2);
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid;
+    int error = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        return -1;
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;

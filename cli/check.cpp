@@ -33,30 +33,33 @@ int Check(const Options& o)
         Say("note: " + text);
         ++notes;
     };
-    Loaded l = Load(o, false);
-    std::string databasePath = FileIn(o.folder, kDatabaseName);
+    // The settings of the folder given, and the database where the program reads it.
+    Place place = Locate(o, cp);
+    std::string databasePath = FileIn(place.folder, kDatabaseName);
     std::error_code error;
     bool hasDatabase = fs::is_regular_file(databasePath, error);
-    if (l.settings == 3 && !hasDatabase)
-        return Fail(o.folder + ": " + SettingsProblem(l.settings));
-    if (l.settings != 0 && !hasDatabase)
-        return Fail(o.folder + ": " + SettingsProblem(l.settings) + ", and no database file (Kestal.dat)");
+    if (place.settings == 3 && !hasDatabase)
+        return Fail(o.folder + ": " + SettingsProblem(place.settings));
+    if (place.settings != 0 && !hasDatabase)
+        return Fail(o.folder + ": " + SettingsProblem(place.settings) + ", and no database file (Kestal.dat)");
     uint32_t count = 0;
-    if (l.settings == 0) {
-        count = SettingsBlock.count;
+    if (place.settings == 0) {
+        count = place.block.count;
         Say("count: " + std::to_string(count) + " records");
-        // Compared as the program sees both: bytes of the files' code page.
-        std::string ours, why;
-        bool held = SettingsFolderOf(o.folder, cp, &ours, &why);
-        if (held && ::SameFolder(l.namedFolder.c_str(), ours.c_str())) {
-            Say("database folder: " + cp.ToUtf8(l.namedFolder) + " (this folder)");
+        if (place.elsewhere) {
+            Say("database folder: " + place.namedShown + " (named by the settings in " + place.givenShown + ")");
+            if (place.givenDatabase == 0)
+                note(place.givenShown + " holds a Kestal.dat of its own, which the program does not read");
+        } else if (!place.unreachable.empty()) {
+            find("database folder: the settings name " +
+                 (place.named.empty() ? std::string("no folder") : place.namedShown + ", " + place.unreachable) +
+                 "; the program would look for the database there, not in this folder (" +
+                 Suggested("recover", o.folder) + " makes them name this folder)");
         } else {
-            find("database folder: the settings name " + cp.ToUtf8(l.namedFolder) +
-                 "; the program would look for the database there, not in this folder" +
-                 (held ? "" : " (" + why + ")"));
+            Say("database folder: " + cp.ToUtf8(place.named) + " (this folder)");
         }
     } else {
-        find(SettingsProblem(l.settings));
+        find(SettingsProblem(place.settings));
     }
 
     std::vector<unsigned char> bytes;
@@ -67,29 +70,38 @@ int Check(const Options& o)
         if (read != 0)
             return Fail(databasePath + " cannot be read (error " + std::to_string(read) + ")");
         uintmax_t whole = size / kRecordSize;
+        // The program counts a partial last record too, its missing bytes empty.
+        uintmax_t held = (size + kRecordSize - 1) / kRecordSize;
+        uint32_t shown = (uint32_t)std::min<uintmax_t>(held, kSlotCount);
         Say("database file: " + std::to_string(size) + " bytes, " + std::to_string(whole) + " whole records");
         if (size % kRecordSize != 0)
-            find("database file: ends in a partial record of " + std::to_string(size % kRecordSize) + " bytes");
-        if (l.settings == 0 && whole > count)
-            find("database file: " + std::to_string(whole - count) +
-                 " records beyond the count, which the program never shows");
-        if (l.settings == 0 && whole < count)
-            find("database file: " + std::to_string(count - whole) + " records missing: the count says " +
-                 std::to_string(count) + ", the file holds " + std::to_string(whole));
+            find("database file: ends in a partial record of " + std::to_string(size % kRecordSize) +
+                 " bytes, which the program shows as record " + std::to_string(whole) +
+                 " with its missing bytes empty");
+        // The program shows every record the file holds, whatever the count, and writes the
+        // right count at its next save.
+        if (place.settings == 0 && shown > count)
+            note("database file: " + std::to_string(shown - count) + " records beyond the count of " +
+                 std::to_string(count) + ", which the program shows all the same; its next save counts them");
+        if (place.settings == 0 && shown < count)
+            note("database file: " + std::to_string(count - shown) + " records fewer than the count of " +
+                 std::to_string(count) + "; the program shows the " + std::to_string(shown) +
+                 " there are, and its next save counts them");
         if (whole > kSlotCount)
             find("database file: " + std::to_string(whole - kSlotCount) + " records beyond the 1024 the program holds");
-    } else if (l.settings == 0 && count == 0) {
+    } else if (place.settings == 0 && count == 0) {
         Say("database file: none yet, as for a folder with no records");
     } else {
         find("no database file (Kestal.dat)" + std::string(count > 0 ? ", though the settings count records" : ""));
     }
 
-    // Each whole record of the file, by the program's own rules: terminated fields, the
-    // three fields Add requires, and FindDuplicate's folded comparison against the records
-    // before it. Only an empty password is a finding: the program keeps and shows the rest.
-    uint32_t records = (uint32_t)std::min<size_t>(bytes.size() / kRecordSize, kSlotCount);
-    if (records > 0)
-        std::memcpy(RecordStore.slots, bytes.data(), (size_t)records * kRecordSize);
+    // Each record the program shows, by its own rules: terminated fields, the three fields
+    // Add requires, and FindDuplicate's folded comparison against the records before it.
+    // Only an empty password is a finding: the program keeps and shows the rest.
+    uint32_t records = (uint32_t)std::min<size_t>((bytes.size() + kRecordSize - 1) / kRecordSize, kSlotCount);
+    std::memset(RecordStore.slots, 0, sizeof(RecordStore.slots));
+    if (!bytes.empty())
+        std::memcpy(RecordStore.slots, bytes.data(), std::min(bytes.size(), sizeof(RecordStore.slots)));
     static const struct {
         const char* name;
         size_t offset, size;
@@ -121,9 +133,12 @@ int Check(const Options& o)
         if (match != kNoRecord)
             note(at + "same website or URL as record " + std::to_string(match) + ", kept as another account");
     }
-    for (const char* name : {"KSys.dat.tmp", "Kestal.dat.tmp"}) {
-        if (fs::exists(FileIn(o.folder, name), error))
-            find(std::string(name) + ": left by an interrupted save; the program never reads it");
+    for (const std::string& folder : {place.folder, place.elsewhere ? o.folder : std::string()}) {
+        for (const char* name : {"KSys.dat.tmp", "Kestal.dat.tmp"}) {
+            if (!folder.empty() && fs::exists(FileIn(folder, name), error))
+                find(std::string(name) + (place.elsewhere ? " in " + Shown(SystemToUtf8(folder)) : std::string()) +
+                     ": left by an interrupted save; the program never reads it");
+        }
     }
     Say((findings == 0 ? "no findings" : std::to_string(findings) + (findings == 1 ? " finding" : " findings")) +
         (notes == 0 ? "" : " (" + std::to_string(notes) + (notes == 1 ? " note)" : " notes)")));

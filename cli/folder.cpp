@@ -12,6 +12,8 @@
 
 #include "console.h"
 #include "files.h"
+#include "folder_name.h"
+#include "os_files.h"
 #include "record_store.h"
 #include "text.h"
 
@@ -126,20 +128,151 @@ bool UseFolder(const std::string& folder)
     return true;
 }
 
-Loaded Load(const Options& o, bool withDatabase)
+namespace {
+
+// The folder the settings name, as a path this system's file routines open; empty, with
+// *why, when it is none they can reach.
+std::string LocalFolder(const std::string& named, const charset::CodePage& cp, std::string* why)
 {
-    Loaded l;
+    if (named.empty()) {
+        *why = "no folder";
+        return "";
+    }
+#ifdef _WIN32
+    (void)cp;
+    (void)why;
+    return named; // the program opens these bytes as they are, in the system's ANSI code page
+#else
+    std::string path;
+    if (named[0] == '/' || named[0] == '\\') {
+        path = named; // written by a native build of the store: a path of this system already
+    } else if (named.size() >= 3 && (named[0] == 'Z' || named[0] == 'z') && named[1] == ':' &&
+               (named[2] == '\\' || named[2] == '/')) {
+        path = cp.ToUtf8(named.substr(2)); // Wine's Z: drive is "/"
+    } else {
+        *why = "a folder that only Windows or Wine reaches";
+        return "";
+    }
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return path;
+#endif
+}
+
+// Whether the settings of the folder given name that folder itself: in the bytes the
+// program compares, or, natively, as the same folder on disk by another path.
+bool NamesGivenFolder(const Place& p, const std::string& local, const charset::CodePage& cp)
+{
+    std::string ours, why;
+    if (SettingsFolderOf(p.given, cp, &ours, &why) && ::SameFolder(p.named.c_str(), ours.c_str()))
+        return true;
+#ifdef _WIN32
+    (void)local;
+    return false;
+#else
+    std::error_code error;
+    return fs::equivalent(local, p.given, error);
+#endif
+}
+
+// What the store's file routines say of Kestal.dat in folder: 0 with its size, 2 no such
+// file, 3 no such folder, ...
+int DatabaseIn(const std::string& folder, uint64_t* size)
+{
+    *size = 0;
+    return OsFileSize(FileIn(folder, kDatabaseName).c_str(), size);
+}
+
+} // namespace
+
+std::string Shown(const std::string& folder)
+{
+    std::string shown = folder;
+    // Without the trailing separator, unless it is all there is ("/", "C:\").
+    while (shown.size() > 1 && (shown.back() == '/' || shown.back() == '\\') && shown[shown.size() - 2] != ':')
+        shown.pop_back();
+    return shown;
+}
+
+Place Locate(const Options& o, const charset::CodePage& cp, Purpose purpose)
+{
+    Place p;
+    p.given = o.folder;
+    p.givenShown = Shown(SystemToUtf8(o.folder));
+    p.folder = o.folder;
     ResetStore();
-    if (!UseFolder(o.folder))
-        return l;
-    l.settings = LoadSettings();
-    if (l.settings != 0)
-        return l;
-    l.namedFolder = SettingsBlock.folder;
-    UseFolder(o.folder);
-    if (withDatabase)
-        l.database = LoadDatabase();
-    return l;
+    if (UseFolder(o.folder))
+        p.settings = LoadSettings();
+    p.givenDatabase = DatabaseIn(o.folder, &p.size);
+    if (p.settings == 0) {
+        p.block = SettingsBlock;
+        p.named = FieldText(SettingsBlock.folder, sizeof(SettingsBlock.folder));
+        std::string why, local = LocalFolder(p.named, cp, &why);
+#ifdef _WIN32
+        p.namedShown = Shown(cp.ToUtf8(p.named));
+#else
+        p.namedShown = Shown(local.empty() ? cp.ToUtf8(p.named) : local);
+#endif
+        uint64_t size = 0;
+        int there = local.empty() ? 0 : DatabaseIn(local, &size);
+        if (local.empty()) {
+            p.unreachable = why;
+        } else if (NamesGivenFolder(p, local, cp)) {
+            // the usual case: the records are here
+        } else if (there == kErrorPathNotFound) {
+            p.unreachable = "which does not exist";
+        } else if (there == kErrorFilenameTooLong || local.size() >= kFolderSize) {
+            p.unreachable = "whose path is too long here";
+        } else if (purpose == kMendSettings && there != 0 && p.givenDatabase == 0) {
+            // recover: the named folder holds no records, this one does; the settings are to name it
+        } else {
+            p.folder = local;
+            p.elsewhere = true;
+        }
+    }
+    p.database = p.elsewhere ? DatabaseIn(p.folder, &p.size) : p.givenDatabase;
+    if (p.elsewhere)
+        Warn("the settings in " + p.givenShown + " name " + p.namedShown + ": using " + p.namedShown);
+    ResetStore();
+    return p;
+}
+
+int LoadRecords(const Place& place)
+{
+    ResetStore();
+    SettingsBlock = place.block;
+    if (!UseFolder(place.folder))
+        return kErrorFilenameTooLong;
+    int code = LoadDatabase();
+    if (code == kErrorFileNotFound)
+        SettingsBlock.count = 0; // no file: no records, as the program shows none
+    return code;
+}
+
+std::string FolderShown(const Place& place)
+{
+    return place.elsewhere ? place.namedShown : place.givenShown;
+}
+
+std::string UnreachableProblem(const Place& place)
+{
+    return place.givenShown + ": the settings name " +
+           (place.named.empty() ? "no database folder" : place.namedShown + ", " + place.unreachable) +
+           "; the program finds no records there" +
+           (place.givenDatabase == 0 ? ". " + Suggested("recover", place.given) +
+                                           " makes them name this folder, whose Kestal.dat the program then reads"
+                                     : "");
+}
+
+std::string ReadProblem()
+{
+    if (DatabaseHoldsMore)
+        return "Kestal.dat holds more than 1024 records: the first 1024 are used, as the program shows them";
+    uint32_t partial = DatabaseBytesRead % kRecordSize;
+    if (partial != 0)
+        return "Kestal.dat ends in a partial record of " + std::to_string(partial) + " bytes: record " +
+               std::to_string(DatabaseBytesRead / kRecordSize) + " is used with its missing " +
+               std::to_string(kRecordSize - partial) + " bytes empty, as the program shows it";
+    return "";
 }
 
 std::string SettingsProblem(int code)
@@ -168,27 +301,30 @@ bool LoadForReading(const Options& o, charset::CodePage* cp, int* status)
     *status = 2;
     if (!LoadCodePage(o, cp))
         return false;
-    Loaded l = Load(o);
-    if (l.settings != 0) {
-        *status = Fail(o.folder + ": " + SettingsProblem(l.settings));
+    Place place = Locate(o, *cp);
+    if (place.settings != 0) {
+        *status = Fail(o.folder + ": " + SettingsProblem(place.settings));
         return false;
     }
-    if (l.database != 0 && SettingsBlock.count > 0) {
-        *status = Fail(o.folder + ": Kestal.dat cannot be read (error " + std::to_string(l.database) + ")");
+    if (!place.unreachable.empty()) {
+        *status = Fail(UnreachableProblem(place));
         return false;
     }
-    // A file cut short (a copy that stopped, a full disk) reads without an error, the missing
-    // bytes as zeros: a partial record would be shown and exported as if it were whole.
+    int read = LoadRecords(place);
+    if (read == kErrorFileNotFound && place.block.count > 0) {
+        *status = Fail(FolderShown(place) + ": no Kestal.dat, though the settings count " +
+                       std::to_string(place.block.count) + " records; the program shows none (see: " +
+                       Suggested("check", o.folder) + ")");
+        return false;
+    }
+    if (read != 0 && read != kErrorFileNotFound) {
+        *status = Fail(FolderShown(place) + ": Kestal.dat cannot be read (error " + std::to_string(read) + ")");
+        return false;
+    }
     *status = 0;
-    std::error_code error;
-    uintmax_t size = SettingsBlock.count == 0 ? 0 : fs::file_size(FileIn(o.folder, kDatabaseName), error);
-    uintmax_t whole = error ? 0 : size / kRecordSize;
-    if (SettingsBlock.count > whole) {
-        Warn(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
-             " records, but Kestal.dat holds " + std::to_string(whole) + " whole ones" +
-             (size % kRecordSize != 0 ? " and a partial one of " + std::to_string(size % kRecordSize) + " bytes" : "") +
-             "; only the whole ones are used (see: " + Suggested("check", o.folder) + ")");
-        SettingsBlock.count = (uint32_t)whole; // in memory only: list and export save nothing
+    std::string problem = ReadProblem();
+    if (!problem.empty()) {
+        Warn(FolderShown(place) + ": " + problem + " (see: " + Suggested("check", o.folder) + ")");
         *status = 1;
     }
     return true;

@@ -66,38 +66,39 @@ int Import(const Options& o)
         fileReports.swap(document.notes);
     }
 
-    // The database as the program would have it: settings first, then the records they count.
-    Loaded l = Load(o);
-    bool hadSettings = l.settings == 0;
-    if (l.settings >= 3 || l.settings < 0) // 3: no such folder
-        return Fail(o.folder + ": " + SettingsProblem(l.settings));
-    // The settings must name this folder, in the bytes the program reads, or the program
-    // would never show what is imported here.
+    // The database as the program would have it at start-up: the settings of the folder
+    // given, then every record Kestal.dat holds in the folder they name.
+    Place place = Locate(o, cp);
+    bool hadSettings = place.settings == 0;
+    if (place.settings >= 3 || place.settings < 0) // 3: no such folder
+        return Fail(o.folder + ": " + SettingsProblem(place.settings));
+    if (!place.unreachable.empty())
+        return Fail(UnreachableProblem(place) + "; nothing imported");
+    // New settings must name this folder in the bytes the program reads.
     std::string folderBytes, why;
-    if (!SettingsFolderOf(o.folder, cp, &folderBytes, &why))
+    if (!hadSettings && !SettingsFolderOf(o.folder, cp, &folderBytes, &why))
         return Fail(o.folder + ": " + why + "; nothing imported");
-    if (hadSettings && !::SameFolder(l.namedFolder.c_str(), folderBytes.c_str()))
-        return Fail(o.folder + ": KSys.dat names the database folder " + cp.ToUtf8(l.namedFolder) +
-                    ", where the program would look for the records instead; nothing imported. " +
-                    Suggested("recover", o.folder) + " makes the settings name this folder");
-    if (!hadSettings) {
-        ResetStore();
-        UseFolder(o.folder);
+    int read = LoadRecords(place);
+    std::string where = FolderShown(place);
+    if (read != 0 && !(read == kErrorFileNotFound && place.block.count == 0)) {
+        if (read == kErrorPathNotFound)
+            return Fail(where + ": no such folder; nothing imported");
+        if (read == kErrorFileNotFound)
+            return Fail(where + ": the settings count " + std::to_string(place.block.count) +
+                        " records, but there is no Kestal.dat; nothing imported. See: " + Suggested("check", o.folder));
+        return Fail(where + ": Kestal.dat cannot be read (error " + std::to_string(read) + "); nothing imported");
     }
-    if (SettingsBlock.count > 0 && l.database != 0)
-        return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
-                    " records, but Kestal.dat cannot be read (error " + std::to_string(l.database) +
-                    "); see: " + Suggested("check", o.folder));
-    // A Kestal.dat shorter than the count: the load filled the missing bytes with zeros, and
-    // a save would make blank and cut records real ones.
-    if (SettingsBlock.count > 0 && l.database == 0 && DatabaseBytesRead < SettingsBlock.count * (uint32_t)kRecordSize)
-        return Fail(o.folder + ": the settings count " + std::to_string(SettingsBlock.count) +
-                    " records, but Kestal.dat holds only " + std::to_string(DatabaseBytesRead) +
-                    " bytes of them; nothing imported. See: " + Suggested("check", o.folder) + ", and " +
-                    Suggested("recover", o.folder));
+    // The records beyond the first 1024 were not read: a save would drop them.
+    if (DatabaseHoldsMore)
+        return Fail(where + ": Kestal.dat holds more than 1024 records, which the program cannot hold; a save "
+                            "would drop those beyond the 1024th. Nothing imported");
     if (DatabaseChangedOnDisk())
-        return Fail(o.folder + ": Kestal.dat holds records the settings do not count; see: " +
-                    Suggested("check", o.folder) + ", and " + Suggested("recover", o.folder));
+        return Fail(where + ": Kestal.dat changed while it was read; nothing imported");
+    // A partial last record is kept with its missing bytes empty, as the program's next
+    // save keeps it; the user hears of it.
+    std::string problem = ReadProblem();
+    if (!problem.empty())
+        Warn(where + ": " + problem);
 
     import_rules::Choices choices;
     choices.skipSameSite = o.skipSameSite;
@@ -110,7 +111,7 @@ int Import(const Options& o)
     for (const std::string& report : tally.reports)
         Report(report);
     int imported = tally.imported, skipped = tally.skipped;
-    int status = skipped == 0 && tally.changed == 0 ? 0 : 1;
+    int status = skipped == 0 && tally.changed == 0 && problem.empty() ? 0 : 1;
     std::string summary = std::to_string(imported) + " imported, " + std::to_string(skipped) + " skipped" +
                           (tally.changed > 0 ? ", " + std::to_string(tally.changed) + " changed" : "");
     if (o.dryRun) {
@@ -119,22 +120,32 @@ int Import(const Options& o)
         return status;
     }
     if (imported > 0) {
-        // As the program saves at close: the database first, the settings only when that
-        // worked, with the new count.
-        std::string named = hadSettings ? l.namedFolder : folderBytes;
-        UseFolder(o.folder);
+        // As the program saves: the database first, then, only when that worked, the
+        // settings with the new count, in the database folder and, when that is another
+        // folder, in the folder given, whose settings the program reads at start-up.
+        Settings settings = SettingsBlock;
+        std::memset(settings.folder, 0, sizeof(settings.folder));
+        const std::string& named = hadSettings ? place.named : folderBytes;
+        CopyText(named.c_str(), settings.folder, sizeof(settings.folder));
+        UseFolder(place.folder);
         int result = SaveDatabase();
         if (result != 0)
-            return Fail(o.folder + ": Kestal.dat could not be written (write error " + std::to_string(result) +
+            return Fail(where + ": Kestal.dat could not be written (write error " + std::to_string(result) +
                         "); both files are as they were");
-        std::memset(SettingsBlock.folder, 0, sizeof(SettingsBlock.folder));
-        CopyText(named.c_str(), SettingsBlock.folder, sizeof(SettingsBlock.folder));
-        std::string settingsPath = FileIn(o.folder, kSettingsName);
-        result = WriteWholeFile(settingsPath.c_str(), &SettingsBlock, kSettingsFileSize);
+        std::string settingsPath = FileIn(place.folder, kSettingsName);
+        result = WriteWholeFile(settingsPath.c_str(), &settings, kSettingsFileSize);
         if (result != 0)
-            return Fail(o.folder + ": Kestal.dat was saved but KSys.dat was not (write error " +
+            return Fail(where + ": Kestal.dat was saved but KSys.dat was not (write error " +
                         std::to_string(result) + "); " + Suggested("recover", o.folder) +
                         " makes the program count them");
+        if (place.elsewhere) {
+            settingsPath = FileIn(o.folder, kSettingsName);
+            result = WriteWholeFile(settingsPath.c_str(), &settings, kSettingsFileSize);
+            if (result != 0)
+                return Fail(place.givenShown + ": KSys.dat could not be written (write error " +
+                            std::to_string(result) + "); the records are saved in " + where +
+                            ", and the program shows them all, whatever count its settings name");
+        }
     }
     // Said once the records are on disk: a save that fails never follows "N imported".
     Say(summary);

@@ -38,6 +38,11 @@ bool Convert(const std::string& utf8, const charset::CodePage& cp, std::string* 
 {
     bytes->clear();
     *leftOut = 0;
+    // ASCII is the same bytes in every code page the program runs with.
+    if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (unsigned char)c < 0x80; })) {
+        *bytes = utf8;
+        return true;
+    }
     for (size_t at = 0; at < utf8.size();) {
         size_t start = at;
         char32_t c;
@@ -52,23 +57,29 @@ bool Convert(const std::string& utf8, const charset::CodePage& cp, std::string* 
     return true;
 }
 
-// A stored field, up to its terminator or its last byte, holds exactly text.
-bool Holds(const char* field, size_t size, const std::string& text)
+// A field up to its terminator as the program's CompareText folds it (bits 5 and 7 of each
+// byte cleared); false for a field without a terminator, which equals no terminated text
+// of fewer bytes than the field.
+bool FoldedField(const char* field, size_t size, std::string* key)
 {
-    return strnlen(field, size) == text.size() && std::memcmp(field, text.data(), text.size()) == 0;
+    size_t length = strnlen(field, size);
+    if (length == size)
+        return false;
+    key->resize(length);
+    for (size_t i = 0; i < length; ++i)
+        (*key)[i] = (char)(field[i] & 0x5F);
+    return true;
 }
 
-// The first stored record (this import's earlier rows included) with the same URL, user
-// name and password, byte for byte, or kNoRecord.
-uint32_t SameLogin(const std::string& url, const std::string& userName, const std::string& password)
+std::string LoginKey(const std::string& url, const std::string& userName, const std::string& password)
 {
-    for (uint32_t i = 0; i < SettingsBlock.count && i < kSlotCount; ++i) {
-        const Record& r = RecordStore.slots[i];
-        if (Holds(r.url, sizeof(r.url), url) && Holds(r.userName, sizeof(r.userName), userName) &&
-            Holds(r.password, sizeof(r.password), password))
-            return i;
-    }
-    return kNoRecord;
+    // The texts hold no NUL byte (a row with one is skipped), so NUL separates them.
+    std::string key = url;
+    key += '\0';
+    key += userName;
+    key += '\0';
+    key += password;
+    return key;
 }
 
 // Spaces the left-out characters leave at the edges of a text: "🔑 Key" keeps "Key",
@@ -84,6 +95,53 @@ void TrimLeftOut(const std::string& original, std::string* bytes)
 }
 
 } // namespace
+
+void Index::Update()
+{
+    uint32_t count = SettingsBlock.count < kSlotCount ? SettingsBlock.count : (uint32_t)kSlotCount;
+    if (count < records_) {
+        websites_.clear();
+        urls_.clear();
+        logins_.clear();
+        records_ = 0;
+    }
+    std::string key;
+    for (; records_ < count; ++records_) {
+        const Record& r = RecordStore.slots[records_];
+        if (FoldedField(r.website, sizeof(r.website), &key))
+            websites_.emplace(key, records_); // an existing key keeps its first record
+        if (FoldedField(r.url, sizeof(r.url), &key))
+            urls_.emplace(key, records_);
+        logins_.emplace(LoginKey(std::string(r.url, strnlen(r.url, sizeof(r.url))),
+                                 std::string(r.userName, strnlen(r.userName, sizeof(r.userName))),
+                                 std::string(r.password, strnlen(r.password, sizeof(r.password)))),
+                        records_);
+    }
+}
+
+uint32_t Index::SameSite(const char* website, const char* url) const
+{
+    uint32_t first = kNoRecord;
+    std::string key;
+    // Two entries that both leave the website empty are not the same site for that.
+    if (website[0] != 0 && FoldedField(website, kWebsiteSize, &key)) {
+        auto found = websites_.find(key);
+        if (found != websites_.end())
+            first = found->second;
+    }
+    if (FoldedField(url, kUrlSize, &key)) {
+        auto found = urls_.find(key);
+        if (found != urls_.end() && found->second < first)
+            first = found->second;
+    }
+    return first;
+}
+
+uint32_t Index::SameLogin(const std::string& url, const std::string& userName, const std::string& password) const
+{
+    auto found = logins_.find(LoginKey(url, userName, password));
+    return found == logins_.end() ? kNoRecord : found->second;
+}
 
 void ImportItem(const Item& item, const charset::CodePage& cp, const Choices& choices, Tally* tally)
 {
@@ -173,7 +231,8 @@ void ImportItem(const Item& item, const charset::CodePage& cp, const Choices& ch
         skip("the database is full (1024 records)");
         return;
     }
-    uint32_t same = SameLogin(bytes[1], bytes[2], bytes[3]);
+    tally->stored.Update();
+    uint32_t same = tally->stored.SameLogin(bytes[1], bytes[2], bytes[3]);
     if (same != kNoRecord) {
         skip("the same URL, user name and password as record " + std::to_string(same));
         return;
@@ -181,11 +240,14 @@ void ImportItem(const Item& item, const charset::CodePage& cp, const Choices& ch
     std::memset(&WorkingRecord, 0, sizeof(WorkingRecord));
     for (int f = 0; f < 5; ++f)
         CopyText(bytes[f].c_str(), fields[f].destination, fields[f].longest + 2);
-    uint32_t match = SettingsBlock.count == 0 ? kNoRecord : FindDuplicate(WorkingRecord.website, WorkingRecord.url);
+    uint32_t match = tally->stored.SameSite(WorkingRecord.website, WorkingRecord.url);
     std::string another;
     if (match != kNoRecord) {
-        const char* what = CompareText(RecordStore.slots[match].website, WorkingRecord.website, 1) == 0 ? "website"
-                                                                                                         : "URL";
+        // Two empty websites are not the same website: FindDuplicate matched the URL then.
+        const char* what = WorkingRecord.website[0] != 0 &&
+                                   CompareText(RecordStore.slots[match].website, WorkingRecord.website, 1) == 0
+                               ? "website"
+                               : "URL";
         if (choices.skipSameSite) {
             skip(std::string("same ") + what + " as record " + std::to_string(match) + " (--skip-same-site)");
             return;

@@ -3,7 +3,9 @@
 // refusal reported with the row's line.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "charset.h"
@@ -17,7 +19,27 @@ struct Choices {
     bool allowEmptyUser = false; // import rows without a user name
 };
 
+// The stored records (an import's earlier rows included), indexed for the checks of each
+// row against them. It gives the answers that FindDuplicate and a look at every record give,
+// without reading every record for every row: an import of 1024 rows compared half a
+// million pairs of fields.
+class Index {
+public:
+    // Takes in the records of the store it has not seen yet.
+    void Update();
+    // As FindDuplicate(website, url): the first record with the website (when that is not
+    // empty) or the URL, letters compared as the program compares them; kNoRecord if none.
+    uint32_t SameSite(const char* website, const char* url) const;
+    // The first record whose URL, user name and password are these bytes; kNoRecord if none.
+    uint32_t SameLogin(const std::string& url, const std::string& userName, const std::string& password) const;
+
+private:
+    std::unordered_map<std::string, uint32_t> websites_, urls_, logins_; // the first record of each
+    uint32_t records_ = 0;
+};
+
 struct Tally {
+    Index stored;
     int imported = 0;
     int skipped = 0;
     int changed = 0;                  // imported, but not exactly as the file had it

@@ -127,9 +127,7 @@ void PutString(std::string* xml, const char* key, const std::string& value)
     *xml += "\t\t\t\t<String>\n\t\t\t\t\t<Key>";
     *xml += key;
     *xml += "</Key>\n\t\t\t\t\t<Value>";
-    std::string escaped = keepass::Escaped(value);
-    *xml += escaped;
-    crypto::Wipe(&escaped);
+    keepass::AppendEscaped(xml, value);
     *xml += "</Value>\n\t\t\t\t</String>\n";
 }
 

@@ -17,5 +17,7 @@ std::string Document(const std::vector<Entry>& entries, const std::string& group
 // Text (UTF-8) escaped for an element's content, without what KeePassXC would refuse: the
 // characters and the line breaks Document's values get.
 std::string Escaped(const std::string& text);
+// The same text appended to out.
+void AppendEscaped(std::string* out, const std::string& text);
 
 } // namespace keepass

@@ -42,7 +42,11 @@ const std::string kFormatHelp =
 
 void AddFolder(CLI::App* command, Options* o)
 {
-    command->add_option("FOLDER", o->folder, "database folder holding KSys.dat and Kestal.dat (default: .)");
+    command->add_option("FOLDER", o->folder,
+                        "database folder holding KSys.dat and Kestal.dat (default: .); when its KSys.dat names "
+                        "another folder, as the program's folder does after a save into another folder, the "
+                        "command works on that folder and says so. Every record Kestal.dat holds is read, "
+                        "whatever count KSys.dat names, as the program reads them");
 }
 
 void AddCodePage(CLI::App* command, Options* o)
@@ -72,7 +76,7 @@ int main(int argc, char** argv)
                "command that a message suggests names the folder, quoted for the shell where it needs it, so "
                "that it can be pasted as it stands.");
 
-    CLI::App* check = app.add_subcommand("check", "report what is wrong with the files; exit 1 when anything is");
+    CLI::App* check = app.add_subcommand("check", "report what is wrong with the files (a count that differs from the file's is a note: the program's next save mends it); exit 1 when anything is");
     AddFolder(check, &o);
     AddCodePage(check, &o);
 
@@ -92,7 +96,8 @@ int main(int argc, char** argv)
     AddCodePage(exportCommand, &o);
 
     CLI::App* importCommand = app.add_subcommand("import", "append the logins of another password manager's or a "
-                                                           "browser's export to the database");
+                                                           "browser's export to the database (into the folder the "
+                                                           "settings name, and both settings files count them)");
     importCommand->footer("A CSV file's header names are compared whatever their case; " + header::NamesHelp() +
                           " (* only when no other column gives that field). An e-mail column gives the user name of "
                           "rows that have none. Rows of field/value pairs (\"Title\",\"Field\",\"Value\",...,"
@@ -125,7 +130,7 @@ int main(int argc, char** argv)
     importCommand->add_flag("--allow-empty-user", o.allowEmptyUser, "import rows without a user name");
     AddCodePage(importCommand, &o);
 
-    CLI::App* recover = app.add_subcommand("recover", "write settings that make the program find every record");
+    CLI::App* recover = app.add_subcommand("recover", "write settings that count every record of the file and name the folder that holds it");
     AddFolder(recover, &o);
     AddCodePage(recover, &o);
 
@@ -134,7 +139,7 @@ int main(int argc, char** argv)
                                                    "passwords); exit 1 when any is found");
     AddFolder(audit, &o);
     audit->add_option("--hibp", auditOptions.hibp,
-                      "look each password up in FILE, the Pwned Passwords list of SHA-1 hashes ordered by hash")
+                      "look each password up in FILE, the Pwned Passwords list of SHA-1 hashes ordered by hash (a few reads of it per password, NUL bytes of an unfinished download jumped over)")
         ->option_text("FILE");
     audit->add_option("--min-length", auditOptions.minLength, "passwords of fewer characters are short")
         ->check(CLI::Range(0, 64))

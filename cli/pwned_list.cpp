@@ -21,7 +21,8 @@ namespace pwned {
 
 namespace {
 
-const uint64_t kBlock = 1024;       // one read; a line of the list is about 45 bytes
+const uint64_t kBlock = 1024;       // empty space longer than this is no list's; a line is about 45 bytes
+const uint64_t kRead = 4096;        // one read: a page (larger ones cost more in copying than they save)
 const uint64_t kLongestLine = 65536; // longer "lines" are not the list's
 const uint64_t kScan = 256;          // a range this short is read line by line
 const uint64_t kNone = UINT64_MAX;
@@ -129,10 +130,11 @@ bool List::Fail(const std::string& why)
 
 bool List::Fill(uint64_t block)
 {
-    uint64_t offset = block * kBlock;
-    size_t want = (size_t)std::min<uint64_t>(kBlock, size_ - offset);
-    block_.resize(want);
+    uint64_t offset = block * kRead;
+    size_t want = (size_t)std::min<uint64_t>(kRead, size_ - offset);
     ++reads_;
+    block_.resize(want);
+    blockIndex_ = UINT64_MAX;
     size_t got = 0;
 #ifdef _WIN32
     LARGE_INTEGER at;
@@ -171,9 +173,9 @@ int List::ByteAt(uint64_t offset)
 {
     if (offset >= size_)
         return -1;
-    if (offset / kBlock != blockIndex_ && !Fill(offset / kBlock))
+    if (offset / kRead != blockIndex_ && !Fill(offset / kRead))
         return -2;
-    return block_[(size_t)(offset % kBlock)];
+    return block_[(size_t)(offset % kRead)];
 }
 
 // The first line that starts at or after from and before limit; *start is kNone when no
@@ -263,17 +265,54 @@ bool List::SkipBlank(uint64_t from, uint64_t limit, uint64_t* start)
 }
 
 // The start of the file's last line, the line breaks after it passed over; false when the
-// file ends in something longer than a line (no break within kLongestLine bytes).
+// file ends in something longer than a line (no break within kLongestLine bytes) or holds
+// nothing but empty space. A few line breaks at the end are read one by one; a longer run
+// of them or of NUL bytes (a download that stopped, the unwritten end of a sparse file) is
+// jumped back over in a number of reads that grows with the logarithm of its length, as
+// SkipBlank jumps forward: probes at doubling distances back until one meets text, then
+// halving the gap between that text and the last empty byte.
 bool List::LastLineStart(uint64_t* start)
 {
-    uint64_t x = size_;
-    while (x > 0) {
+    uint64_t x = size_; // [x, size_) is empty space
+    for (uint64_t n = 0; x > 0 && n < kBlock; ++n, --x) {
         int c = ByteAt(x - 1);
         if (c < 0)
             return false;
         if (!IsBreak(c))
             break;
-        --x;
+    }
+    if (x > 0) {
+        int c = ByteAt(x - 1);
+        if (c < 0)
+            return false;
+        if (IsBreak(c)) {
+            uint64_t empty = x - 1, text = 0, step = kBlock;
+            for (;;) {
+                uint64_t probe = empty > step ? empty - step : 0;
+                c = ByteAt(probe);
+                if (c < 0)
+                    return false;
+                if (!IsBreak(c)) {
+                    text = probe;
+                    break;
+                }
+                if (probe == 0)
+                    return false;
+                empty = probe;
+                step *= 2;
+            }
+            while (empty - text > 1) {
+                uint64_t middle = text + (empty - text) / 2;
+                c = ByteAt(middle);
+                if (c < 0)
+                    return false;
+                if (IsBreak(c))
+                    empty = middle;
+                else
+                    text = middle;
+            }
+            x = text + 1;
+        }
     }
     for (uint64_t length = 0; x > 0 && length <= kLongestLine; --x, ++length) {
         int c = ByteAt(x - 1);
@@ -290,50 +329,101 @@ bool List::LastLineStart(uint64_t* start)
 // decimal digits, perhaps spaces or tabs after it.
 bool List::ReadLine(uint64_t start, Line* line)
 {
-    std::string& text = text_;
-    text.clear();
+    // The line's text: in place in the block read when it ends there, as nearly every line
+    // of the list does; otherwise gathered from the blocks it spans.
+    const char* text = nullptr;
+    size_t length = 0;
     uint64_t x = start;
-    for (;;) {
-        int c = ByteAt(x);
-        if (c == -2)
-            return false;
-        if (c < 0 || IsBreak(c))
-            break;
-        // The rest of the line as far as the block read holds it, in one piece.
-        size_t at = (size_t)(x % kBlock), end = at;
+    int c = ByteAt(x);
+    if (c == -2)
+        return false;
+    if (c >= 0 && !IsBreak(c)) {
+        size_t at = (size_t)(x % kRead), end = at;
         while (end < block_.size() && !IsBreak(block_[end]))
             ++end;
-        if (text.size() + (end - at) > kLongestLine)
-            return Fail("holds a line longer than " + std::to_string(kLongestLine) + " bytes at offset " +
-                        std::to_string(start) + ": not a list of SHA-1 hashes and counts");
-        text.append((const char*)block_.data() + at, end - at);
-        x += end - at;
+        if (end < block_.size() || x + (end - at) == size_) {
+            text = (const char*)block_.data() + at;
+            length = end - at;
+            x += length;
+        }
+    }
+    if (text == nullptr) {
+        text_.clear();
+        for (;;) {
+            c = ByteAt(x);
+            if (c == -2)
+                return false;
+            if (c < 0 || IsBreak(c))
+                break;
+            // The rest of the line as far as the block read holds it, in one piece.
+            size_t at = (size_t)(x % kRead), end = at;
+            while (end < block_.size() && !IsBreak(block_[end]))
+                ++end;
+            if (text_.size() + (end - at) > kLongestLine)
+                return Fail("holds a line longer than " + std::to_string(kLongestLine) + " bytes at offset " +
+                            std::to_string(start) + ": not a list of SHA-1 hashes and counts");
+            text_.append((const char*)block_.data() + at, end - at);
+            x += end - at;
+        }
+        text = text_.data();
+        length = text_.size();
     }
     line->start = start;
     line->end = x;
-    size_t colon = text.find(':');
-    bool hex = colon != std::string::npos &&
-               std::all_of(text.begin(), text.begin() + (long)colon, [](char c) { return HexValue(c) >= 0; });
-    size_t digits = colon == std::string::npos ? 0 : colon + 1;
-    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
+    const char* colonAt = (const char*)std::memchr(text, ':', length);
+    size_t colon = colonAt == nullptr ? std::string::npos : (size_t)(colonAt - text);
+    bool hex = colonAt != nullptr && std::all_of(text, colonAt, [](char h) { return HexValue(h) >= 0; });
+    size_t digits = colonAt == nullptr ? 0 : colon + 1;
+    while (digits < length && text[digits] >= '0' && text[digits] <= '9')
         ++digits;
     size_t rest = digits;
-    while (rest < text.size() && (text[rest] == ' ' || text[rest] == '\t'))
+    while (rest < length && (text[rest] == ' ' || text[rest] == '\t'))
         ++rest;
     if (hex && colon == 32)
         return Fail("holds NTLM hashes (line at offset " + std::to_string(start) +
                     "): download the SHA-1 list of Pwned Passwords, ordered by hash");
-    if (!hex || colon != 40 || digits == colon + 1 || rest != text.size())
-        return Fail("the line at offset " + std::to_string(start) + " is not HASH:COUNT (\"" + Shown(text) +
-                    "\"): not a Pwned Passwords list of SHA-1 hashes");
+    if (!hex || colon != 40 || digits == colon + 1 || rest != length)
+        return Fail("the line at offset " + std::to_string(start) + " is not HASH:COUNT (\"" +
+                    Shown(std::string(text, std::min<size_t>(length, 61))) + "\"): not a Pwned Passwords list of SHA-1 hashes");
     for (size_t i = 0; i < 20; ++i)
         line->hash[i] = (unsigned char)(HexValue(text[2 * i]) * 16 + HexValue(text[2 * i + 1]));
     size_t first = colon + 1;
     while (first + 1 < digits && text[first] == '0')
         ++first; // leading zeros
-    line->count = text.substr(first, digits - first);
+    line->count.assign(text + first, digits - first);
     return true;
 }
+
+namespace {
+
+// The first 8 bytes of a hash as a number, for the estimate of where it lies.
+uint64_t Key(const crypto::Sha1Digest& hash)
+{
+    uint64_t key = 0;
+    for (int i = 0; i < 8; ++i)
+        key = key << 8 | hash[i];
+    return key;
+}
+
+// Where target lies in [low, high) when the hashes between below and above (the lines that
+// bound the range; none: the ends of the hash space) are spread evenly, less a line, so
+// that the line found there is the one sought or one just below it.
+uint64_t Estimate(uint64_t low, uint64_t high, const crypto::Sha1Digest* below, const crypto::Sha1Digest* above,
+                  const crypto::Sha1Digest& target)
+{
+    const uint64_t kLine = 48;
+    uint64_t from = below != nullptr ? Key(*below) : 0, to = above != nullptr ? Key(*above) : UINT64_MAX;
+    uint64_t key = Key(target);
+    if (to <= from || key <= from)
+        return low;
+    if (key >= to)
+        return high - std::min<uint64_t>(high - low, kLine);
+    long double share = (long double)(key - from) / (long double)(to - from);
+    uint64_t at = low + (uint64_t)(share * (long double)(high - low));
+    return at - std::min<uint64_t>(at - low, kLine);
+}
+
+} // namespace
 
 bool List::OutOfOrder(const Line& first, const Line& second)
 {
@@ -376,31 +466,44 @@ bool List::Find(const crypto::Sha1Digest& target, Answer* answer)
         haveAbove = true;
         high = above.start;
     }
-    // Probes within the last block read come from memory: halving goes on down to a few lines.
-    // A line that starts below a probe can end beyond the range's top: low then passes high,
-    // and the range is empty.
+    // Each probe goes where the hash sought would lie if the hashes between the lines that
+    // bound the range were spread evenly, as SHA-1 hashes are: in the list it lands within
+    // a few lines of it, the next probes closer still, in the block it read. So that a list
+    // whose hashes are not spread evenly costs at most about twice a binary search, the
+    // probes beyond as many as a binary search of the range would make halve the range.
+    // Probes within the last block read come from memory, down to a few lines. A line that
+    // starts below a probe can end beyond the range's top: low then passes high, and the
+    // range is empty.
+    int estimates = 2;
+    for (uint64_t span = high - low; span > kScan; span /= 2)
+        ++estimates;
     while (low < high && high - low > kScan) {
-        uint64_t middle = low + (high - low) / 2, start;
+        uint64_t span = high - low;
+        bool halve = estimates-- <= 0;
+        uint64_t middle = halve ? low + span / 2
+                                : Estimate(low, high, haveBelow ? &below.hash : nullptr, haveAbove ? &above.hash : nullptr,
+                                           target);
+        uint64_t start;
         if (!NextLineStart(middle, high, &start))
             return false;
         if (start == kNone) {
             high = middle; // no line starts in [middle, high)
-            continue;
-        }
-        Line line;
-        if (!ReadLine(start, &line) || !inOrder(line))
-            return false;
-        if (line.hash == target)
-            return found(line);
-        if (line.hash < target) {
-            low = line.end;
-            below = line;
-            haveBelow = true;
         } else {
-            high = start;
-            above = line;
-            haveAbove = true;
-            above_.push_back(line); // each closer than the one before
+            Line line;
+            if (!ReadLine(start, &line) || !inOrder(line))
+                return false;
+            if (line.hash == target)
+                return found(line);
+            if (line.hash < target) {
+                low = line.end;
+                below = line;
+                haveBelow = true;
+            } else {
+                high = start;
+                above = line;
+                haveAbove = true;
+                above_.push_back(line); // each closer than the one before
+            }
         }
     }
     if (low > high)

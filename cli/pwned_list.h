@@ -1,8 +1,10 @@
 // The offline list of breached passwords ("Pwned Passwords", the download ordered by hash):
 // one line per password, the upper-case hex of its SHA-1, a colon and how many times it was
 // seen in breaches, lines ending in CRLF or LF, sorted by hash. The real list is 30-40 GB, so
-// it is never read whole: each hash is found by a binary search over the file's byte
-// offsets (64-bit on every build), a few blocks per hash. The file is only read.
+// it is never read whole: each hash is found by a search over the file's byte offsets
+// (64-bit on every build) that places each probe where the hash would lie if the hashes
+// were spread evenly, as SHA-1 hashes are, a block or two per hash, and never costs more
+// than about twice a binary search. The file is only read.
 #pragma once
 
 #include <cstdint>
@@ -68,7 +70,9 @@ private:
     std::string text_; // the line being read
     uint64_t size_ = 0;
     uint64_t reads_ = 0;
-    std::vector<unsigned char> block_; // the last block read
+    // The last block read, with one system call: mapping the file was measured slower on
+    // this project's (virtual) build machine, where a page fault costs more than a read.
+    std::vector<unsigned char> block_;
     uint64_t blockIndex_ = UINT64_MAX;
     // The search of the next hash starts where the last one ended, after this line.
     uint64_t lowEnd_ = 0;

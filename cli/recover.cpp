@@ -16,37 +16,43 @@ using namespace tool;
 
 int Recover(const Options& o)
 {
-    std::string databasePath = FileIn(o.folder, kDatabaseName);
-    std::string settingsPath = FileIn(o.folder, kSettingsName);
-    std::error_code error;
-    if (!fs::is_directory(o.folder, error))
+    std::error_code missing;
+    if (!fs::is_directory(o.folder, missing))
         return Fail(o.folder + ": no such folder");
-    if (!fs::is_regular_file(databasePath, error))
-        return Fail(o.folder + ": no database file (Kestal.dat) to recover");
-    uintmax_t size = fs::file_size(databasePath, error);
-    uintmax_t whole = size / kRecordSize;
-    uint32_t count = (uint32_t)std::min<uintmax_t>(whole, kSlotCount);
-    if (size % kRecordSize != 0)
-        Warn("Kestal.dat ends in a partial record of " + std::to_string(size % kRecordSize) + " bytes, left alone");
-    if (whole > kSlotCount)
-        Warn("Kestal.dat holds " + std::to_string(whole) + " records; the program shows the first 1024");
     charset::CodePage cp;
     if (!LoadCodePage(o, &cp))
         return 2;
+    // The records are where the settings send the program, when they are there; otherwise
+    // in the folder given, which the settings are then to name.
+    Place place = Locate(o, cp, kMendSettings);
+    std::string settingsPath = FileIn(o.folder, kSettingsName);
+    std::error_code error;
+    if (place.database != 0 || !fs::is_regular_file(FileIn(place.folder, kDatabaseName), error))
+        return Fail(FolderShown(place) + ": no database file (Kestal.dat) to recover");
+    // The file's count, as the program counts it: a partial last record is one.
+    uint64_t size = place.size;
+    uint64_t held = (size + kRecordSize - 1) / kRecordSize;
+    uint32_t count = (uint32_t)std::min<uint64_t>(held, kSlotCount);
+    if (size % kRecordSize != 0)
+        Warn("Kestal.dat ends in a partial record of " + std::to_string(size % kRecordSize) +
+             " bytes, which the program shows with its missing bytes empty: counted");
+    if (held > kSlotCount)
+        Warn("Kestal.dat holds " + std::to_string(held) + " records; the program shows the first 1024");
     std::string folder, why;
-    if (!SettingsFolderOf(o.folder, cp, &folder, &why))
+    if (place.elsewhere)
+        folder = place.named; // the folder they name, as they name it
+    else if (!SettingsFolderOf(o.folder, cp, &folder, &why))
         return Fail(o.folder + ": " + why);
 
     // The old settings, read as the program reads them; a file it refuses still gives its
     // password bytes.
-    Loaded l = Load(o, false);
     Settings block = {};
     bool hadSettings = fs::exists(settingsPath, error);
     if (hadSettings) {
         if (ReadWholeFile(settingsPath.c_str(), &block, kSettingsFileSize) != 0)
             return Fail(settingsPath + " cannot be read");
     }
-    if (l.settings == 0 && block.count == count && ::SameFolder(l.namedFolder.c_str(), folder.c_str())) {
+    if (place.settings == 0 && block.count == count && ::SameFolder(place.named.c_str(), folder.c_str())) {
         Say("nothing to change: the settings count " + std::to_string(count) + " records in " + cp.ToUtf8(folder));
         return 0;
     }

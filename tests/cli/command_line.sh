@@ -92,20 +92,35 @@ fi
 expect 0 "check of a sound folder" "$tool" check "$work/db"
 check "it says so" grep -qx "no findings" "$work/out"
 
-# The folder moved elsewhere, one more record in the file than the settings count, and a
-# stray temporary file: check finds each, recover mends the settings.
-cp -r "$work/db" "$work/moved"
+# The settings FILE name FOLDER (in Wine's form), their count and password kept.
+name_folder() {
+  { head -c 4 "$1"; printf 'Z:%s\\' "$2" | tr / '\\'; } >"$1.new"
+  truncate -s 260 "$1.new"
+  tail -c 60 "$1" >>"$1.new"
+  mv "$1.new" "$1"
+}
+
+# The folder moved elsewhere (its settings name a folder that is gone), one more record in
+# the file than the settings count, and a stray temporary file: check finds each, recover
+# mends the settings.
+mkdir "$work/moved"
+cp "$work/db/KSys.dat" "$work/db/Kestal.dat" "$work/moved/"
+name_folder "$work/moved/KSys.dat" "$work/gone"
+cp "$work/moved/KSys.dat" "$work/moved-settings"
 cat "$work/moved/Kestal.dat" <(head -c 512 "$work/moved/Kestal.dat") >"$work/moved/grown" && mv "$work/moved/grown" "$work/moved/Kestal.dat"
 : >"$work/moved/Kestal.dat.tmp"
 expect 1 "check of a moved folder" "$tool" check "$work/moved"
-check "check reports the other folder" grep -q "would look for the database there" "$work/out"
-check "check reports the record beyond the count" grep -q "1 records beyond the count" "$work/out"
+check "check reports the other folder" grep -q "gone, which does not exist; the program would look for the database there" "$work/out"
+check "check notes the record beyond the count" grep -q "^note: database file: 1 records beyond the count" "$work/out"
 check "check reports the duplicate" grep -q "record 2: same website or URL as record 0" "$work/out"
 check "check reports the stray temporary file" grep -q "Kestal.dat.tmp" "$work/out"
+expect 2 "list of a folder whose settings name one that is gone" "$tool" list "$work/moved"
+check "names it, and recover" grep -q "gone, which does not exist; the program finds no records there. kestal-tool recover" "$work/err"
 old=$(od -An -tx1 -j260 -N60 "$work/moved/KSys.dat")
 expect 0 "recover" "$tool" recover "$work/moved"
 check "recover says what changed" grep -q "count: 2 -> 3" "$work/out"
-check "the old settings are kept" cmp -s "$work/db/KSys.dat" "$work/moved/KSys.dat.bak"
+check "and that the settings name this folder now" grep -q "folder: .*gone.* -> .*moved" "$work/out"
+check "the old settings are kept" cmp -s "$work/moved-settings" "$work/moved/KSys.dat.bak"
 check "the password is kept" test "$old" = "$(od -An -tx1 -j260 -N60 "$work/moved/KSys.dat")"
 expect 0 "recover again changes nothing" "$tool" recover "$work/moved"
 check "and says so" grep -q "nothing to change" "$work/out"
@@ -113,7 +128,7 @@ check "no second backup" test ! -e "$work/moved/KSys.dat.bak.1"
 
 # A folder whose name is not ASCII: the settings hold it in the files' code page, as the
 # program reads it, and check shows it as UTF-8. A folder the code page cannot hold is
-# refused before anything is written; a folder whose settings name another is refused too.
+# refused before anything is written.
 mkdir "$work/Passwörter" "$work/Пароли" "$work/other"
 expect 0 "import into Passwörter" "$tool" import "$work/in.csv" "$work/Passwörter"
 printf 'Z:%s\\' "$work/Passwörter" | tr / '\\' | iconv -f UTF-8 -t WINDOWS-1252 >"$work/want-folder"
@@ -136,17 +151,29 @@ mkdir "$work/Обзор"
 cp "$work/Passwörter/Kestal.dat" "$work/Обзор/"
 expect 2 "recover in a folder Windows-1252 cannot name" "$tool" recover "$work/Обзор"
 check "writes no settings there" test ! -e "$work/Обзор/KSys.dat"
+# A folder whose settings name another, as the program's folder does after a save into
+# another folder: the import goes where the program reads the records, and both settings
+# files count them.
 cp "$work/Passwörter/KSys.dat" "$work/other/"
-expect 2 "import into a folder whose settings name another" "$tool" import "$work/in.csv" "$work/other"
-check "the message names that folder and recover" grep -q "names the database folder .*Passwörter.*recover" "$work/err"
+printf 'name,url,username,password\nOther,https://other.example,me,pw\n' >"$work/other.csv"
+expect 0 "import into a folder whose settings name another" "$tool" import "$work/other.csv" "$work/other"
+check "says where it went" test "$(cat "$work/err")" = \
+  "kestal-tool: the settings in $work/other name $work/Passwörter: using $work/Passwörter"
+check "no database was written in the folder given" test ! -e "$work/other/Kestal.dat"
+check "the records went where the settings point" test "$(stat -c %s "$work/Passwörter/Kestal.dat")" = 1536
+check "both settings files count them" test "$(od -An -tu4 -N4 "$work/other/KSys.dat" | tr -d ' ')$(od -An -tu4 -N4 "$work/Passwörter/KSys.dat" | tr -d ' ')" = 33
+check "and are the same" cmp -s "$work/other/KSys.dat" "$work/Passwörter/KSys.dat"
+# A folder with a space whose settings name a folder that is gone: the command that the
+# refusal suggests is quoted for the shell, and runs as it stands.
 mkdir "$work/my folder"
 cp "$work/Passwörter/KSys.dat" "$work/Passwörter/Kestal.dat" "$work/my folder/"
-expect 2 "import into a folder with a space whose settings name another" "$tool" import "$work/in.csv" "$work/my folder"
+name_folder "$work/my folder/KSys.dat" "$work/gone"
+expect 2 "import into a folder with a space whose settings name one that is gone" "$tool" import "$work/in.csv" \
+  "$work/my folder"
 suggested=$(grep -o "kestal-tool recover '[^']*'" "$work/err")
 check "the command it suggests is quoted for the shell" test "$suggested" = "kestal-tool recover '$work/my folder'"
 eval "\"\$tool\"${suggested#kestal-tool}" >/dev/null
 check "and runs as it stands" test $? = 0
-check "no database was written" test ! -e "$work/other/Kestal.dat"
 
 # A CSV that is not UTF-8 is reported as such, with its line; --input-encoding reads it.
 printf 'name,url,username,password,note\nCaf\xe9,https://cafe.example,ann,pw,\n' >"$work/latin1.csv"
@@ -187,20 +214,24 @@ truncate -s 320 "$work/fresh/KSys.dat"
 expect 0 "check of a fresh folder" "$tool" check "$work/fresh"
 check "it is sound" grep -qx "no findings" "$work/out"
 
-# A database file cut inside its second record: export and list leave the partial record
-# out, say so, and exit 1.
-cp -r "$work/db" "$work/cut"
+# A database file cut inside its second record: export and list show the partial record,
+# its missing bytes empty, as the program shows it, say so, and exit 1.
+mkdir "$work/cut"
+cp "$work/db/KSys.dat" "$work/db/Kestal.dat" "$work/cut/"
+name_folder "$work/cut/KSys.dat" "$work/cut"
 truncate -s 700 "$work/cut/Kestal.dat"
 expect 1 "export of a cut database" "$tool" export "$work/cut" --format browser-csv
-check "the whole record alone is exported" test "$(cat "$work/out")" = "$(printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,')"
-check "with a warning" grep -q "1 whole ones and a partial one of 188 bytes" "$work/err"
+check "the cut record is exported as far as it goes" test "$(cat "$work/out")" = "$(printf 'name,url,username,password,note\nMail,https://mail.example,ann,s3cret,\nBank,https://bank.example,,,')"
+check "with a warning" grep -q "ends in a partial record of 188 bytes: record 1 is used with its missing 324 bytes empty" "$work/err"
 expect 1 "list of a cut database" "$tool" list "$work/cut"
-check "one line" test "$(wc -l <"$work/out")" = 1
-# An import would make the zeros of the missing bytes real records: refused.
+check "two lines" test "$(wc -l <"$work/out")" = 2
+# An import keeps the cut record as the program's next save would: its missing bytes empty.
 cp "$work/cut/Kestal.dat" "$work/cut-before"
 printf 'name,url,username,password\nNew,https://new.example,me,pw\n' >"$work/one.csv"
-expect 2 "import into a cut database" "$tool" import "$work/one.csv" "$work/cut"
-check "Kestal.dat untouched" cmp -s "$work/cut/Kestal.dat" "$work/cut-before"
+expect 1 "import into a cut database" "$tool" import "$work/one.csv" "$work/cut"
+check "imported after the cut record" test "$(stat -c %s "$work/cut/Kestal.dat")" = 1536
+check "whose bytes are kept" cmp -s -n 700 "$work/cut/Kestal.dat" "$work/cut-before"
+check "the rest of it empty" test -z "$(head -c 1024 "$work/cut/Kestal.dat" | tail -c 324 | tr -d '\0')"
 
 # A line break in a password changes what logs in: imported as a space, and said.
 mkdir "$work/breaks"

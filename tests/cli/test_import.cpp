@@ -4,8 +4,11 @@
 
 #include <cctype>
 #include <cstring>
+#include <random>
 
 #include "cli_fixture.h"
+#include "import_rules.h"
+#include "text.h"
 
 namespace {
 
@@ -65,8 +68,8 @@ TEST_F(ImportTest, NewFilesNameTheFolderAndExistingSettingsKeepTheirs)
     EXPECT_EQ(expected, folder);
 #endif
 
-    // Settings that name another folder: the program would read the records from there and
-    // never show these, so nothing is imported and both files stay as they were.
+    // Settings that name a folder that is not there: the program would find no records
+    // there and never show these, so nothing is imported and both files stay as they were.
     Settings kept = {};
     std::memcpy(&kept, settings.data(), 320);
     std::strcpy(kept.folder, "C:\\Elsewhere\\");
@@ -112,12 +115,12 @@ TEST_F(ImportTest, NothingIsWrittenWhenTheInputOrTheFolderCannotBeTrusted)
     EXPECT_FALSE(Exists(dir.File("db\\Kestal.dat")));
     EXPECT_FALSE(Exists(dir.File("db\\KSys.dat")));
 
-    // A database holding records its settings do not count would lose them: refused, and
-    // both files stay as they were.
+    // A database of more than 1024 records, which the program cannot hold: a save would
+    // drop those beyond the 1024th, so nothing is imported and both files stay as they were.
     o.dryRun = false;
     ASSERT_EQ(0, Import(o));
     std::vector<unsigned char> database = ReadBytes(dir.File("db\\Kestal.dat"));
-    database.resize(3 * 512, 'x');
+    database.resize(1025 * 512, 'x');
     WriteBytes(dir.File("db\\Kestal.dat"), database);
     std::vector<unsigned char> settings = ReadBytes(dir.File("db\\KSys.dat"));
     ResetStore();
@@ -159,6 +162,78 @@ TEST_F(ImportTest, HeadersOfEachManagerAreRecognised)
         EXPECT_STREQ("p", records[0].password);
         EXPECT_STREQ(c.notes, records[0].remarks);
         EXPECT_EQ(std::string(c.website) == "Bw" ? 1 : 0, status) << "the Bitwarden note is skipped";
+    }
+}
+
+// The report of another account on a stored site names what is the same: two rows without
+// a website share no website.
+TEST_F(ImportTest, AnotherAccountIsReportedByWhatItShares)
+{
+    const struct {
+        const char *rows, *says;
+    } cases[] = {
+        {",https://x.example,a,p1,\n,https://x.example,b,p2,\n", "line 3: same URL as record 0"},
+        {"Mail,https://a.example,a,p1,\nmail,https://b.example,b,p2,\n", "line 3: same website as record 0"},
+        {"A,https://x.example,a,p1,\nB,HTTPS://X.EXAMPLE,b,p2,\n", "line 3: same URL as record 0"},
+        {",https://x.example,a,p1,\n,https://y.example,b,p2,\n", nullptr},
+    };
+    for (const auto& c : cases) {
+        ResetStore();
+        RemovePath(dir.File("db"));
+        Options o = ImportOf(std::string(kBrowserHeader) + c.rows);
+        testing::internal::CaptureStderr();
+        Import(o);
+        std::string reports = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(2u, Records().size()) << c.rows;
+        if (c.says == nullptr)
+            EXPECT_EQ("", reports);
+        else
+            EXPECT_EQ(std::string(c.says) + ": imported as another account\n", reports);
+    }
+}
+
+// The index that spares each row a look at every record answers as the program's own
+// search does: texts of a few bytes from an alphabet where CompareText's folding makes many
+// pairs equal (case, '[' and '{', space, 0x80 and 0xA0), stored fields without a terminator,
+// and the store growing between the questions as an import adds rows.
+TEST_F(ImportTest, TheIndexOfStoredRecordsAnswersAsTheProgramsSearch)
+{
+    const char alphabet[] = "aAbB[{ \x80\xA0\xE9\xC9";
+    std::mt19937 random(5);
+    auto text = [&](size_t longest) {
+        std::string t(random() % (longest + 1), ' ');
+        for (char& c : t)
+            c = alphabet[random() % (sizeof(alphabet) - 1)];
+        return t;
+    };
+    auto exactly = [](const char* field, size_t size, const std::string& t) {
+        return strnlen(field, size) == t.size() && std::memcmp(field, t.data(), t.size()) == 0;
+    };
+    import_rules::Index index;
+    for (int round = 0; round < 600; ++round) {
+        std::memset(&WorkingRecord, 0, sizeof(WorkingRecord));
+        std::string website = text(3), url = text(2), user = text(1), password = text(1);
+        CopyText(website.c_str(), WorkingRecord.website, sizeof(WorkingRecord.website));
+        CopyText(url.c_str(), WorkingRecord.url, sizeof(WorkingRecord.url));
+        index.Update();
+        uint32_t login = kNoRecord;
+        for (uint32_t i = 0; i < SettingsBlock.count && login == kNoRecord; ++i) {
+            const Record& r = RecordStore.slots[i];
+            if (exactly(r.url, sizeof(r.url), url) && exactly(r.userName, sizeof(r.userName), user) &&
+                exactly(r.password, sizeof(r.password), password))
+                login = i;
+        }
+        ASSERT_EQ(FindDuplicate(WorkingRecord.website, WorkingRecord.url),
+                  index.SameSite(WorkingRecord.website, WorkingRecord.url))
+            << round;
+        ASSERT_EQ(login, index.SameLogin(url, user, password)) << round;
+        if (SettingsBlock.count < 400) {
+            CopyText(user.c_str(), WorkingRecord.userName, sizeof(WorkingRecord.userName));
+            CopyText(password.c_str(), WorkingRecord.password, sizeof(WorkingRecord.password));
+            AppendRecord();
+            if (round % 50 == 7) // a record read from a damaged file: fields without a terminator
+                std::memset(RecordStore.slots[SettingsBlock.count - 1].website, 'a', kWebsiteSize + kUrlSize);
+        }
     }
 }
 

@@ -139,6 +139,29 @@ TEST_F(PwnedListTest, SearchesAHundredThousandLinesInLogarithmicReads)
     }
 }
 
+// The search places its probes where the hashes would lie if they were spread evenly. A
+// list whose hashes are not (all but the last in the lowest 1/65536 of the hash space, and
+// each tenth line of them a thousand times further from the one before than the others)
+// must still cost no more than about twice a binary search.
+TEST_F(PwnedListTest, HashesNotSpreadEvenlyCostAtMostTwiceABinarySearch)
+{
+    std::vector<Line> lines = hash_list::RandomLines(100000, 12);
+    for (size_t i = 0; i + 1 < lines.size(); ++i) {
+        lines[i].first[0] = lines[i].first[1] = 0;
+        lines[i].first[2] = (unsigned char)(i % 10 == 0 ? 0xF0 | (i >> 16 & 15) : i >> 16 & 15);
+    }
+    lines.back().first[0] = 0xFF;
+    hash_list::Sort(&lines);
+    std::string text = hash_list::Text(lines);
+    double halvings = std::log2((double)text.size() / 4096);
+    for (size_t i : {(size_t)1, (size_t)777, (size_t)50001, (size_t)99998}) {
+        std::vector<pwned::Answer> answers = LookUp(text, {lines[i].first, Next(lines[i].first, 1)});
+        EXPECT_EQ(pwned::Answer::kFound, answers[0].state) << i;
+        EXPECT_EQ(pwned::Answer::kMissing, answers[1].state) << i;
+        EXPECT_LE(reads, (uint64_t)(4 * halvings + 8)) << "line " << i;
+    }
+}
+
 TEST_F(PwnedListTest, ALineLongerThanABlockIsReadWhole)
 {
     std::vector<Line> lines = hash_list::RandomLines(2000, 5);
@@ -218,6 +241,11 @@ TEST_F(PwnedListTest, SortedPiecesInTheWrongOrderAreRefused)
     EXPECT_NE(std::string::npos, error.find("is not sorted by hash")) << error;
     LookUp(hash_list::Text(swapped), {lines[70000].first}, &error);
     EXPECT_NE(std::string::npos, error.find("is not sorted by hash")) << error;
+    // The same behind the NUL bytes of a download that stopped: the last line is found
+    // across them in a few reads.
+    LookUp(hash_list::Text(swapped) + std::string(8 << 20, '\0'), {lines[70000].first}, &error);
+    EXPECT_NE(std::string::npos, error.find("is not sorted by hash")) << error;
+    EXPECT_LE(reads, 200u);
 }
 
 TEST_F(PwnedListTest, AFileThatIsNoListIsRefused)
@@ -258,6 +286,12 @@ TEST_F(PwnedListTest, ARunOfNulBytesIsJumpedOverAndMakesAbsenceUnknown)
     EXPECT_EQ(pwned::Answer::kUnknown, answers[4].state);
     EXPECT_NE(std::string::npos, damage.find("NUL bytes at offset")) << damage;
     EXPECT_LE(reads, 400u) << "8 MiB of NUL bytes must not be read through";
+    // A list that ends in them, as a download that stopped: not walked back one byte at a
+    // time before the search.
+    answers = LookUp(hash_list::Text(lines) + std::string(8 << 20, '\0'), {lines[0].first, lines[999].first});
+    EXPECT_EQ(pwned::Answer::kFound, answers[0].state);
+    EXPECT_EQ(pwned::Answer::kFound, answers[1].state);
+    EXPECT_LE(reads, 200u) << "8 MiB of NUL bytes at the end must not be read through";
     // A list without them answers "missing".
     answers = LookUp(hash_list::Text(lines), {Next(lines[700].first, 1)});
     EXPECT_EQ(pwned::Answer::kMissing, answers[0].state);

@@ -20,7 +20,9 @@ high() { for b in $(seq "$1" "$2"); do printf "\\x$(printf %02x "$b")"; done; }
 mkdir "$work/all"
 { high 128 191; zeros 64; printf u; zeros 127; printf u; zeros 63; printf p; zeros 63; high 192 255; zeros 64; } \
   >"$work/all/Kestal.dat"
-{ printf '\x01\x00\x00\x00'; zeros 316; } >"$work/all/KSys.dat"
+# Settings that count it and name the folder, in Wine's form, as the program writes them.
+{ printf '\x01\x00\x00\x00'; winpath "$work/all/"; } >"$work/all/KSys.dat"
+truncate -s 320 "$work/all/KSys.dat"
 for cp in 1250 1251 1252 1253 1254 1255 1256 1257 1258; do
   "$native" export "$work/all" --format keepassxc-csv --codepage "$cp" >"$work/n.$cp" 2>/dev/null ||
     fail "native export in Windows-$cp"
