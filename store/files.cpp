@@ -243,12 +243,14 @@ static Record loadScratch[kSlotCount];
 int DatabaseHoldsMore;
 
 // Zeroes the first bytes of the scratch table: passwords read stay only in the record table.
-// The writes go through a volatile pointer so that they are not dropped as dead stores.
+// memset is called through a volatile pointer so that the compiler cannot drop it as a dead
+// store, while it still runs at memset's speed (a byte loop through a volatile pointer made
+// a load of 1024 records ten times slower).
+static void* (*volatile wipeBytes)(void*, int, size_t) = memset;
+
 static void WipeScratch(uint32_t bytes)
 {
-    volatile unsigned char* p = (volatile unsigned char*)loadScratch;
-    for (uint32_t i = 0; i < bytes && i < sizeof(loadScratch); ++i)
-        p[i] = 0;
+    wipeBytes(loadScratch, 0, bytes < sizeof(loadScratch) ? bytes : sizeof(loadScratch));
 }
 
 // Reads every record Kestal.dat holds, whatever count the settings name: the file is the
